@@ -8,6 +8,7 @@ int32_t clock_last = 0;
 int32_t clock_delta = 0;
 double ms_per_tick = 0.0;
 bool clock_running = false;
+Clock_Tick_Listener tick_listener = nullptr;
 
 uint32_t counter_low32() { return static_cast<uint32_t>(Counter_Now()); }
 }  // namespace
@@ -43,16 +44,19 @@ void Clock_Tick() {
   if (!clock_running) {
     clock_delta = 30;
     clock_now += 30;
-    return;
-  }
-  clock_now = static_cast<int32_t>(static_cast<int64_t>(counter_low32() * ms_per_tick)) + 1;
-  int32_t d = static_cast<int32_t>((static_cast<uint32_t>(clock_now) - static_cast<uint32_t>(clock_last)) & 0xFFFF);
-  if (d < 4 * clock_delta) {
-    clock_delta = d;
   } else {
-    clock_delta += (clock_delta >> 2) + 1;
+    clock_now = static_cast<int32_t>(static_cast<int64_t>(counter_low32() * ms_per_tick)) + 1;
+    int32_t d = static_cast<int32_t>((static_cast<uint32_t>(clock_now) - static_cast<uint32_t>(clock_last)) & 0xFFFF);
+    if (d < 4 * clock_delta) {
+      clock_delta = d;
+    } else {
+      clock_delta += (clock_delta >> 2) + 1;
+    }
   }
+  if (tick_listener != nullptr) tick_listener(clock_delta);
 }
+
+void Clock_Set_Tick_Listener(Clock_Tick_Listener listener) { tick_listener = listener; }
 
 int32_t Clock_Now() { return clock_now; }
 int32_t Clock_Last() { return clock_last; }

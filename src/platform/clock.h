@@ -17,3 +17,8 @@ bool Clock_Running();
 uint64_t Counter_Now();        // performance counter
 uint64_t Counter_Frequency();  // counts per second
 uint32_t Time_Ms();            // millisecond time (timeGetTime)
+
+// Called after every Clock_Tick with the frame's length in milliseconds (headless
+// and replay runs pull the sound mixer this way). One listener.
+using Clock_Tick_Listener = void (*)(int32_t frame_ms);
+void Clock_Set_Tick_Listener(Clock_Tick_Listener listener);

@@ -1,0 +1,24 @@
+// Input: the mouse as a relative device moving a virtual cursor, buttons read as
+// clicked / held / up, and a queue of key codes. Key codes are those of the
+// engine: characters as they come, 27 Escape, 128-139 F1-F12, 0x4800 / 0x5000 /
+// 0x4B00 / 0x4D00 the arrows, 8 and 9 for Tab/Delete and Backspace.
+#pragma once
+#include <cstdint>
+
+struct Input_State {
+  int32_t mouse_x, mouse_y;
+  int32_t mouse_dx, mouse_dy;
+  int32_t clip_left, clip_top, clip_right, clip_bottom;
+  int32_t left_button;   // 0 up, 1 clicked, 2 held
+  int32_t escape;
+  int32_t right_button;
+  int32_t key;           // code taken by the last update, 0 if none
+};
+
+Input_State& Input();        // the one instance
+void Input_Reset();
+void Input_Update();         // the per-frame read
+int32_t Read_Key();          // pumps, then takes one code from the queue (0 if none)
+void Push_Key(uint32_t code);
+bool Async_Key_Down(int virtual_key);  // is the key with this virtual-key code held now
+int32_t Keyboard_Step();
