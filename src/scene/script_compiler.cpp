@@ -168,6 +168,7 @@ class Node_Compiler {
         if (is(field_, "[WARP]")) break;
       }
       Warp& warp = append_warp();
+      if (observer_) observer_->warp(line_offset_, script_->warp_count - 1);
       // The scan for the next node restarts just after this "[WARP]" line.
       int32_t restart = offset;
       if (!next_line(&offset)) return stop(Script_Stop::Warp_Without_Test);

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 constexpr int Script_Line_Size = 256;      // 255 characters and the terminator
 constexpr int Script_Raw_Line_Size = 258;  // 257 characters and the terminator
@@ -59,6 +60,9 @@ int32_t Str_To_Int(const char* text);
 // Compiles the script file `name` (its packed form first) into the current script,
 // replacing any previous one. A file that cannot be read gives a script with no nodes.
 void Script_Compile(const char* name);
+// The text Script_Compile reads for `name` (packed form first, then the plain file);
+// empty when neither can be read.
+void Script_Load_Text(const char* name, std::vector<uint8_t>& out);
 // Compiles a text already in memory into the current script.
 void Script_Compile_Text(const Script_Text& text);
 // Frees the current script and everything it owns; nothing without a script.
@@ -87,6 +91,8 @@ struct Script_Compile_Observer {
   virtual void line_split(int32_t /*line_offset*/, bool /*raw*/) {}
   // Inside a PLUGIN block: a raw line that would close it but for trailing blanks.
   virtual void closing_line_kept_open(int32_t /*line_offset*/) {}
+  // A "[WARP]" line started node `warp`.
+  virtual void warp(int32_t /*line_offset*/, int /*warp*/) {}
   // A command line was stored (PLUGIN blocks as their text) for node `warp`, test `test`.
   virtual void command(int32_t /*line_offset*/, int /*warp*/, int /*test*/, const char* /*text*/) {}
   // Compilation ended for this reason at the line starting at line_offset.

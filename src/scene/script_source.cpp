@@ -1,6 +1,7 @@
 // Finding a script's text: the packed form first, then the plain file. The text is
 // held as a memory file under the script's own name while it is compiled.
 #include <cstdint>
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -40,12 +41,17 @@ bool register_packed(const char* name) {
 
 }  // namespace
 
-void Script_Compile(const char* name) {
-  if (name == nullptr) name = "";
+void Script_Load_Text(const char* name, std::vector<uint8_t>& out) {
+  out.clear();
+  if (name == nullptr) return;
   if (!register_packed(name) && File_Size(name) != 0) Mem_File_Load(name);
-  std::vector<uint8_t> bytes;
   // Offsets into the text are 32-bit; a larger file is not a script.
-  if (!File_Load_Whole(name, bytes, INT32_MAX)) bytes.clear();
+  if (!File_Load_Whole(name, out, INT32_MAX)) out.clear();
   Mem_File_Remove(name);
+}
+
+void Script_Compile(const char* name) {
+  std::vector<uint8_t> bytes;
+  Script_Load_Text(name, bytes);
   Script_Compile_Text(Script_Text{bytes.data(), bytes.size()});
 }
