@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <atomic>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "platform/clock.h"
@@ -183,4 +185,32 @@ TEST_F(Pull_Sound, DoubleBufferRefillsOnlyTheHalfAlreadyPlayed) {
   Stream_Stop();
   EXPECT_EQ(Stream_Feed(d.data(), 255, 0), 1);  // no stream: taken at once
   EXPECT_EQ(Sound_Mixer().buffer_count(), 0u);
+}
+
+// The load timer's thread runs the sound tick while the main thread plays, stops
+// and presents frames (run under ThreadSanitizer).
+TEST_F(Pull_Sound, TimerThreadAndMainThreadDoNotRace) {
+  Sound* sound = make_sound(44100, 16, 1, 3000);
+  std::vector<int16_t> half(4096, 7);
+  ASSERT_EQ(Stream_Start(half.data(), 44100, 16, 1, 16384, 255, 0), 0);
+  std::atomic<bool> done{false};
+  std::thread timer([&] {
+    while (!done) {
+      Sound_Refresh();
+      Stream_Feed(half.data(), 200, 0);
+      for (int channel = 1; channel <= 8; ++channel) {
+        if (Sound_Position(channel) > 100) Sound_Set(channel, 100, -50);
+      }
+      std::this_thread::yield();
+    }
+  });
+  for (int i = 0; i < 300; ++i) {
+    int channel = Sound_Play(sound, 255, 0, i % 3 == 0 ? 0 : 1);
+    Clock_Tick();
+    if (i % 2 == 0) Sound_Stop(channel);
+  }
+  done = true;
+  timer.join();
+  Stream_Stop();
+  Sound_Free(sound);
 }
