@@ -61,7 +61,7 @@ void Music_Play(const char* name, int volume, int pan) {
   staging = static_cast<uint8_t*>(Mem_Alloc(Block_Size));
   int opened = -1;
   File_Open(name, &opened, 1);
-  if (File_Error() != 0 || opened < 0) {
+  if (opened < 0) {
     release_music();
     return;
   }

@@ -7,7 +7,9 @@
 #include "sound/wav.h"
 
 namespace {
-// One open file slot, closed when the source goes.
+// One open file slot, closed when the source goes. Success is judged from the slot
+// number and the position rather than File_Error, which another thread (the load
+// timer streaming music) may change between two calls.
 class File_Riff_Source : public Riff_Source {
  public:
   explicit File_Riff_Source(const char* name) {
@@ -15,7 +17,7 @@ class File_Riff_Source : public Riff_Source {
     if (size <= 0) return;
     int slot = -1;
     File_Open(name, &slot, 1);
-    if (File_Error() != 0 || slot < 0) return;
+    if (slot < 0) return;
     slot_ = slot;
     size_ = static_cast<uint64_t>(size);
   }
@@ -28,7 +30,7 @@ class File_Riff_Source : public Riff_Source {
     if (slot_ < 0 || offset > size_ || count > size_ - offset) return false;
     if (count == 0) return true;
     File_Seek(slot_, static_cast<int>(offset), 0);
-    if (File_Error() != 0) return false;
+    if (File_Tell(slot_) != static_cast<int>(offset)) return false;
     return File_Read(slot_, out, static_cast<int>(count)) == static_cast<int>(count);
   }
 
