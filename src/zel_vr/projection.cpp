@@ -1,5 +1,5 @@
-// Camera set-up and the plain renderer: one ray, one cube lookup and one filtered
-// sample per pixel. It is the definition the fast kernel is tested against.
+// Camera set-up and the plain renderer: rays, cube lookups and filtered samples
+// one pixel at a time. It is the definition the fast kernel is tested against.
 #include "zel_vr/projection.h"
 
 #include <cmath>
@@ -46,11 +46,25 @@ void Render_Rows_Reference(const uint16_t* cube, const View_Setup& setup, uint16
   for (int y = first_row; y < last_row; ++y) {
     float row[3];
     for (int c = 0; c < 3; ++c) row[c] = setup.base[c] + static_cast<float>(y) * setup.down[c];
-    uint16_t* out = target + static_cast<ptrdiff_t>(y) * row_length;
-    for (int x = 0; x < setup.width; ++x) {
+    const auto locate = [&](int x) {
       const float fx = static_cast<float>(x);
-      const Cube_Point p = Locate_Ray(row[0] + fx * setup.step[0], row[1] + fx * setup.step[1],
-                                      row[2] + fx * setup.step[2]);
+      return Locate_Ray(row[0] + fx * setup.step[0], row[1] + fx * setup.step[1], row[2] + fx * setup.step[2]);
+    };
+    uint16_t* out = target + static_cast<ptrdiff_t>(y) * row_length;
+    int x = 0;
+    for (; x + Span <= setup.width; x += Span) {
+      const Cube_Point start = locate(x), end = locate(x + Span);
+      for (int j = 0; j < Span; ++j) {
+        if (start.face == end.face) {
+          out[x + j] = Sample_Cube(cube, start.face, Span_Lerp(start.u, end.u, j), Span_Lerp(start.v, end.v, j));
+        } else {
+          const Cube_Point p = locate(x + j);
+          out[x + j] = Sample_Cube(cube, p.face, p.u, p.v);
+        }
+      }
+    }
+    for (; x < setup.width; ++x) {
+      const Cube_Point p = locate(x);
       out[x] = Sample_Cube(cube, p.face, p.u, p.v);
     }
   }
