@@ -70,7 +70,7 @@ BENCHMARK(BM_Zel_Vr_Draw_One_Thread)->Unit(benchmark::kMicrosecond);
 
 // The plain per-pixel renderer the fast one is tested against, for scale.
 void BM_Zel_Vr_Draw_Plain(benchmark::State& state) {
-  std::vector<uint16_t> cube(zel_vr::Buffer_Pixels), screen(View_Width * View_Height);
+  std::vector<uint16_t> cube(zel_vr::Buffer_Pixels + zel_vr::Buffer_Padding), screen(View_Width * View_Height);
   paint_panorama(cube.data());
   int frame = 0;
   for (auto _ : state) {
@@ -88,7 +88,7 @@ BENCHMARK(BM_Zel_Vr_Draw_Plain)->Unit(benchmark::kMicrosecond);
 // v360 with six 512 x 512 faces side by side (c6x1, faces right, left, up, down,
 // front, back) in planar 8-bit RGB, a flat 640 x 480 view out, bilinear, one thread.
 void BM_V360_Cube_To_Flat(benchmark::State& state) {
-  std::vector<uint16_t> cube(zel_vr::Buffer_Pixels);
+  std::vector<uint16_t> cube(zel_vr::Buffer_Pixels + zel_vr::Buffer_Padding);
   paint_panorama(cube.data());
 
   AVFilterGraph* graph = avfilter_graph_alloc();

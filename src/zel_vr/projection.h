@@ -85,12 +85,23 @@ inline uint32_t Lerp_Spread(uint32_t a, uint32_t b, uint32_t f) {
   return ((a * (32 - f) + b * f + Spread_Round) >> 5) & Spread_Mask;
 }
 
+// Buffer index of face texel (x, y), both 0 to 511, without range checks.
+inline int Face_Pixel_Index_Fast(int face, int x, int y) {
+  const int right = x >> 8, bottom = y >> 8;
+  return (face << 18) | ((right ^ (bottom * 3)) << 16) | ((y & 255) << 8) | (x & 255);
+}
+
+// The panorama buffer is allocated with this many spare pixels after the last
+// face, so that the fast kernel may read a whole row of eight texels at once.
+constexpr int Buffer_Padding = 32;  // keeps the allocation a multiple of 64 bytes
+
 // One filtered sample of the cube at a located point; handles texels beyond the
 // face edges (taken from the neighbour faces) and across the tile seams.
 uint16_t Sample_Cube(const uint16_t* cube, int face, int u, int v);
 
-// Draws rows first_row .. last_row - 1 of the view; target points at the view's
-// pixel (0, 0), rows row_length pixels apart.
+// Draws rows first_row .. last_row - 1 of the view from a cube of Buffer_Pixels +
+// Buffer_Padding pixels; target points at the view's pixel (0, 0), rows
+// row_length pixels apart.
 void Render_Rows_Reference(const uint16_t* cube, const View_Setup& setup, uint16_t* target, int row_length,
                            int first_row, int last_row);
 void Render_Rows_Fast(const uint16_t* cube, const View_Setup& setup, uint16_t* target, int row_length,

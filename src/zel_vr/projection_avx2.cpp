@@ -5,6 +5,7 @@
 // by one with Sample_Cube.
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -110,6 +111,33 @@ ZEL_AVX2 inline __m256i sample8(const uint16_t* cube, const Lanes& p, int* edge_
                          _mm256_and_si256(_mm256_srli_epi32(mixed, 16), _mm256_set1_epi32(0x07E0)));
 }
 
+ZEL_AVX2 inline __m256i spread8(__m256i texel) {
+  return _mm256_and_si256(_mm256_or_si256(texel, _mm256_slli_epi32(texel, 16)),
+                          _mm256_set1_epi32(static_cast<int>(Spread_Mask)));
+}
+
+// The common case of a span whose eight footprints share one pair of texel rows
+// inside one tile, at most eight texels wide: two row loads and register
+// permutes stand in for sixteen separate loads. The caller has checked the
+// conditions; reading up to seven texels past the first one is safe because the
+// buffer is padded.
+ZEL_AVX2 inline __m256i sample8_one_row(const uint16_t* cube, const Lanes& p, int face, int first_u, int row_v) {
+  const uint16_t* base = cube + Face_Pixel_Index_Fast(face, first_u, row_v);
+  const __m256i above = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(base)));
+  const __m256i below = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(base + 256)));
+  const __m256i column = _mm256_sub_epi32(_mm256_srai_epi32(p.u, Sub_Bits), _mm256_set1_epi32(first_u));
+  const __m256i next = _mm256_add_epi32(column, _mm256_set1_epi32(1));
+  const __m256i t00 = spread8(_mm256_permutevar8x32_epi32(above, column));
+  const __m256i t10 = spread8(_mm256_permutevar8x32_epi32(above, next));
+  const __m256i t01 = spread8(_mm256_permutevar8x32_epi32(below, column));
+  const __m256i t11 = spread8(_mm256_permutevar8x32_epi32(below, next));
+  const __m256i low = _mm256_set1_epi32(31);
+  const __m256i fx = _mm256_and_si256(p.u, low), fy = _mm256_and_si256(p.v, low);
+  const __m256i mixed = lerp8(lerp8(t00, t10, fx), lerp8(t01, t11, fx), fy);
+  return _mm256_or_si256(_mm256_and_si256(mixed, _mm256_set1_epi32(0xF81F)),
+                         _mm256_and_si256(_mm256_srli_epi32(mixed, 16), _mm256_set1_epi32(0x07E0)));
+}
+
 ZEL_AVX2 inline void finish_edges(const uint16_t* cube, uint16_t* out, int bits, const Lanes& p) {
   alignas(32) int face[8], u[8], v[8];
   _mm256_store_si256(reinterpret_cast<__m256i*>(face), p.face);
@@ -150,17 +178,31 @@ ZEL_AVX2 void Render_Rows_Avx2(const uint16_t* cube, const View_Setup& setup, ui
     for (int k = 0; k < spans; ++k) {
       const int x = k * Span;
       Lanes p;
+      __m256i pixels;
+      int edge_bits = 0;
       if (end_face[k] == end_face[k + 1]) {
-        p.face = _mm256_set1_epi32(end_face[k]);
+        const int face = end_face[k];
+        p.face = _mm256_set1_epi32(face);
         const __m256i u0 = _mm256_set1_epi32(end_u[k]), v0 = _mm256_set1_epi32(end_v[k]);
         const __m256i du = _mm256_set1_epi32(end_u[k + 1] - end_u[k]), dv = _mm256_set1_epi32(end_v[k + 1] - end_v[k]);
         p.u = _mm256_add_epi32(u0, _mm256_srai_epi32(_mm256_mullo_epi32(du, lane_index), 3));
         p.v = _mm256_add_epi32(v0, _mm256_srai_epi32(_mm256_mullo_epi32(dv, lane_index), 3));
+        // Interpolated coordinates are monotonic, so the first and last lanes
+        // bound the span's texels.
+        const int u_last = Span_Lerp(end_u[k], end_u[k + 1], Span - 1);
+        const int v_last = Span_Lerp(end_v[k], end_v[k + 1], Span - 1);
+        const int first_u = std::min(end_u[k], u_last) >> Sub_Bits, last_u = std::max(end_u[k], u_last) >> Sub_Bits;
+        const int row_v = end_v[k] >> Sub_Bits;
+        if (row_v == v_last >> Sub_Bits && (row_v & 255) != 255 && first_u >= 0 && last_u - first_u <= 6 &&
+            first_u >> 8 == (last_u + 1) >> 8) {
+          pixels = sample8_one_row(cube, p, face, first_u, row_v);
+        } else {
+          pixels = sample8(cube, p, &edge_bits);
+        }
       } else {
         p = locate8(rays, _mm256_add_ps(_mm256_set1_ps(static_cast<float>(x)), lane));
+        pixels = sample8(cube, p, &edge_bits);
       }
-      int edge_bits;
-      const __m256i pixels = sample8(cube, p, &edge_bits);
       const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(pixels, pixels), 0xD8);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm256_castsi256_si128(packed));
       if (edge_bits) finish_edges(cube, out + x, edge_bits, p);

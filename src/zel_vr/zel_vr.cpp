@@ -57,7 +57,7 @@ struct ZEL_VR::State {
 };
 
 ZEL_VR::ZEL_VR() : state_(new State) {
-  const size_t bytes = zel_vr::Buffer_Pixels * sizeof(uint16_t);
+  const size_t bytes = (zel_vr::Buffer_Pixels + zel_vr::Buffer_Padding) * sizeof(uint16_t);
   state_->cube = static_cast<uint16_t*>(std::aligned_alloc(64, bytes));
   if (!state_->cube) {
     std::fputs("zel_vr: no memory for the panorama buffer\n", stderr);

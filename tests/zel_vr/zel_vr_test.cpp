@@ -120,7 +120,7 @@ TEST(ZelVr, SmoothPanoramaDrawsWithoutSeamsAtEdgesAndCorners) {
 
 TEST(ZelVr, FastRendererMatchesThePlainOneOnRandomPanoramas) {
   std::mt19937 random(8);
-  std::vector<uint16_t> cube(zel_vr::Buffer_Pixels);
+  std::vector<uint16_t> cube(zel_vr::Buffer_Pixels + zel_vr::Buffer_Padding);
   for (uint16_t& p : cube) p = static_cast<uint16_t>(random());
   std::uniform_real_distribution<float> angle(0.0f, 8192.0f), roll(-3.0f, 3.0f), fov(5.0f, 150.0f);
   // Odd sizes exercise the eight-wide and one-wide tails of the rows.
