@@ -46,9 +46,14 @@ uint16_t Pixel_Add_Clamped(uint16_t a, uint16_t b) {
 
 uint16_t Pixel_Sub_Clamped(uint16_t a, uint16_t b_masked) {
   uint32_t t = (a | 0x10820u) - b_masked;
-  if (!(t & 0x10000u)) t &= 0x07FFu;
-  if (!(t & 0x00800u)) t &= 0xF81Fu;
-  if (!(t & 0x00020u)) t &= 0xFFE0u;
+  // The three guard bits are read before any of the masks is applied: a mask
+  // clears guard bits of its own.
+  const bool red_borrowed = !(t & 0x10000u);
+  const bool green_borrowed = !(t & 0x00800u);
+  const bool blue_borrowed = !(t & 0x00020u);
+  if (red_borrowed) t &= 0x07FFu;
+  if (green_borrowed) t &= 0xF81Fu;
+  if (blue_borrowed) t &= 0xFFE0u;
   t &= Pixel_Mask;
   return static_cast<uint16_t>(t);
 }
