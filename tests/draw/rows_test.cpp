@@ -97,6 +97,21 @@ TEST(RowRoutines, FastVersionsEqualTheReferenceOnRandomRows) {
     row_reference::Row_Double_16(a.data(), ref2.data(), next_row, count);
     ASSERT_EQ(fast2, ref2) << "Row_Double_16 " << count;
   }
+  // Every brightness level, and many random pairs for the sum.
+  auto row = random_pixels(rng, 4096);
+  auto other = random_pixels(rng, 4096);
+  std::vector<uint16_t> fast(4096), ref(4096);
+  for (int32_t level = -300; level <= 300; ++level) {
+    Row_Brightness(row.data(), fast.data(), 4096, level);
+    row_reference::Row_Brightness(row.data(), ref.data(), 4096, level);
+    ASSERT_EQ(fast, ref) << "Row_Brightness level " << level;
+  }
+  for (int round = 0; round < 50; ++round) {
+    row = random_pixels(rng, 4096);
+    Row_Add(row.data(), other.data(), fast.data(), 4096);
+    row_reference::Row_Add(row.data(), other.data(), ref.data(), 4096);
+    ASSERT_EQ(fast, ref) << "Row_Add round " << round;
+  }
   for (int round = 0; round < 20; ++round) {
     uint32_t sw = 1 + rng() % 50, sh = 1 + rng() % 50, dw = 1 + rng() % 120, dh = 1 + rng() % 120;
     auto source = random_pixels(rng, sw * sh);
