@@ -118,6 +118,19 @@ TEST_F(PictureLoad, AMissingOrRefusedFileFallsBackInOrderUnderTheRequestedName) 
   EXPECT_FALSE(Load(""));
 }
 
+TEST_F(PictureLoad, MemoryFilesAreFoundBeforeDiskFiles) {
+  Write("menu.tga", Tga_File(3));
+  std::vector<uint8_t> in_memory = Tga_File(11);
+  Mem_File_Add("menu.tga", in_memory.data(), static_cast<int>(in_memory.size()));
+  Picture_Ptr picture = Load("menu.tga");
+  Mem_File_Remove("menu.tga");
+  ASSERT_TRUE(picture);
+  EXPECT_EQ(picture->width, 11);
+  picture = Load("menu.tga");
+  ASSERT_TRUE(picture);
+  EXPECT_EQ(picture->width, 3);
+}
+
 TEST_F(PictureLoad, OnlyTheFileNamePartOfAPathGivesTheExtension) {
   // A dot in a folder name neither chooses the reader nor is where the name is cut.
   Write("set.tga/room.gif", Gif_File(4));
