@@ -280,6 +280,12 @@ int run_check(const std::vector<std::string>& args) {
 
   std::stable_sort(problems.begin(), problems.end(),
                    [](const Problem& a, const Problem& b) { return a.offset < b.offset; });
+  // The scan for the next node reads a node's lines a second time: report each once.
+  problems.erase(std::unique(problems.begin(), problems.end(),
+                             [](const Problem& a, const Problem& b) {
+                               return a.offset == b.offset && a.message == b.message;
+                             }),
+                 problems.end());
   Line_Numbers lines(text);
   for (const auto& problem : problems) {
     std::printf("%s:%d: %s\n", args[0].c_str(), lines.at(problem.offset), problem.message.c_str());

@@ -1,7 +1,6 @@
 #include "scene/run_script.h"
 
-#include <unistd.h>
-
+#include "platform/directories.h"
 #include "platform/trace.h"
 #include "scene/script_compiler.h"
 
@@ -18,9 +17,8 @@ void Script_Run(const char* name) {
 }
 
 void Run_Script_File(const char* name, const char* folder) {
-  if (folder != nullptr && folder[0] != 0 && chdir(folder) != 0) {
-    // The run goes on in the directory that is current, as a failed change leaves it.
-  }
+  // A folder that cannot be entered leaves the run in the current directory.
+  Set_Directory(folder);
   Trace_Line("script %s", name);
   if (run_hook != nullptr) {
     run_hook(name, folder);

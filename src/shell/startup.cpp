@@ -9,10 +9,12 @@
 
 #include "draw/console.h"
 #include "files/file.h"
+#include "platform/directories.h"
 #include "platform/display.h"
 #include "platform/input.h"
 #include "platform/instance_lock.h"
 #include "platform/message_box.h"
+#include "platform/platform.h"
 #include "platform/settings.h"
 #include "platform/trace.h"
 #include "scene/run_script.h"
@@ -38,6 +40,8 @@ constexpr const char* usage_text =
     "  --help       this text\n"
     "  --version    the engine's version\n"
     "  --headless   no window and no message boxes\n"
+    "  --scanlines  the doubled picture with black lines between rows\n"
+    "  --record FILE, --replay FILE   record the input and clock of a run, or play it back\n"
     "  --debug      debug lines on stderr\n"
     "  --trace      one line per event on stderr (level N FOLDER, script FILE, end)\n"
     "\n"
@@ -48,9 +52,9 @@ constexpr const char* usage_text =
 // Makes `path` current. Game folder names are upper case; the disc's own spelling
 // is found through the file layer when the name does not exist as written.
 bool change_directory(const char* path) {
-  if (chdir(path) == 0) return true;
+  if (Set_Directory(path) == 0) return true;
   char host[PATH_MAX];
-  return File_Host_Path(path, host, sizeof host) && chdir(host) == 0;
+  return File_Host_Path(path, host, sizeof host) && Set_Directory(host) == 0;
 }
 
 std::string current_directory() {
@@ -257,8 +261,17 @@ int Show_Message(uint32_t style, const char* format, ...) {
   return Message_Box_Show("L'Osterlin", text, (style & 0x40) != 0);
 }
 
+namespace {
+void release_at_exit() {
+  File_Shutdown();
+  Instance_Lock_Release();
+}
+}  // namespace
+
 int Osterlin_Main(int argc, char** argv) {
-  std::vector<std::string> args(argc > 1 ? argv + 1 : argv, argv + argc);
+  Platform_Options platform_options;
+  if (Platform_Take_Options(&argc, argv, &platform_options) != 0) return 2;
+  std::vector<std::string> args(argc > 1 ? argv + 1 : argv + argc, argv + argc);
   Engine_Options options = Take_Engine_Options(args);
   if (!options.unknown.empty()) {
     std::fprintf(stderr, "osterlin: unknown option '%s' (see osterlin --help)\n", options.unknown.c_str());
@@ -274,7 +287,9 @@ int Osterlin_Main(int argc, char** argv) {
   }
   if (options.debug) Console_Set_Enabled(true);
   Trace_Set_Enabled(options.trace);
-  Message_Box_Set_Headless(options.headless);
+  bool headless = options.headless || platform_options.headless;
+  platform_options.headless = headless;
+  Message_Box_Set_Headless(headless);
 
   if (!Instance_Lock_Acquire()) {
     Show_Message(0x2040, "Cette application est d\xE9j\xE0 en cours d'utilisation");
@@ -284,12 +299,20 @@ int Osterlin_Main(int argc, char** argv) {
   Parse_Command_Line(args);
   if (!Enter_Level(0)) return -1;
 
+  if (Platform_Start(platform_options) != 0) {
+    Show_Message(0x10, "%s", Platform_Error());
+    return -1;
+  }
+  // Closing the window ends the process from the platform layer; release ours first.
+  Platform_Set_Exit_Hook(release_at_exit);
   Input_Reset();
   char language[8];
   Read_Setting("lang", language, sizeof language);
   Set_Language_Code(language);
   Play_Intro();
   Run_Levels();
-  File_Shutdown();
+  Platform_Set_Exit_Hook(nullptr);
+  Platform_Stop();
+  release_at_exit();
   return 0;
 }
