@@ -72,7 +72,8 @@ struct Output {
   bool room(size_t n) const { return n <= size - pos; }
   bool copy_back(size_t offset, size_t length) {
     if (!room(length) || offset > pos + history) return false;
-    for (size_t i = 0; i < length; ++i, ++pos) dst[pos] = dst[pos - offset];  // may reach into history
+    uint8_t* const base = dst - history;  // the copy may reach into the history
+    for (size_t i = 0; i < length; ++i, ++pos) dst[pos] = base[pos + history - offset];
     return true;
   }
   bool literals(Symbol_Source& in, size_t count) {
