@@ -8,9 +8,6 @@
 #include "platform/display.h"
 #include "platform/input.h"
 
-// True once for every release of the key seen since the previous call.
-bool Take_Key_Release(int virtual_key);
-
 namespace {
 
 // The credit line, in Windows-1252. Colour codes 1, 3, 2, 3, 1 open its parts;
@@ -282,6 +279,9 @@ void Hidden_Screen_Run() {
   take_key_release(escape_key);
   take_key_release(quote_key);
 
+  // One pump per frame (and the one inside Present_Frame), then one wait for
+  // the rest of the 17 ms: the sequence of pumps and clock readings is the same
+  // however fast the machine is, so a recorded run replays frame for frame.
   bool drawn = false;
   uint32_t last_frame = 0;
   for (;;) {
@@ -291,11 +291,10 @@ void Hidden_Screen_Run() {
     const bool quote = take_key_release(quote_key);
     if (escape || quote) break;
 
-    const uint32_t now = time_ms();
-    const uint32_t elapsed = now - last_frame;
-    if (drawn && elapsed < frame_interval_ms) {
-      sleep_ms(frame_interval_ms - elapsed);
-      continue;
+    uint32_t now = time_ms();
+    if (drawn && now - last_frame < frame_interval_ms) {
+      sleep_ms(frame_interval_ms - (now - last_frame));
+      now = time_ms();
     }
     drawn = true;
     last_frame = now;

@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/display_internal.h"
+#include "platform/events.h"
+#include "platform/input.h"
 #include "shell/png_writer.h"
-
-// The input module's release queue, until the platform layer provides it here.
-__attribute__((weak)) bool Take_Key_Release(int) { return false; }
 
 namespace {
 
@@ -269,6 +270,52 @@ TEST_F(HiddenScreen, FramesNeverCloserThanSeventeenMilliseconds) {
     for (uint32_t s : fake.sleeps) EXPECT_LE(s, 17u);
     if (k.draw_cost >= 17) {
       EXPECT_TRUE(fake.sleeps.empty());
+    }
+  }
+}
+
+// The engine's own pump, release queue, headless display and clock, the clock
+// on its virtual counter; only waiting is replaced, by moving that counter on.
+namespace engine_run {
+std::vector<uint32_t> presents;
+int release_after = 0;
+int release_key = 0;
+void sleep_virtual(uint32_t ms) { Clock_Set_Virtual_Counter(Counter_Now() + uint64_t{ms} * 10000); }
+int present(const uint16_t* pixels) {
+  const int result = Present_Frame(pixels);
+  presents.push_back(Time_Ms());
+  Clock_Set_Virtual_Counter(Counter_Now() + 3 * 10000);  // drawing took 3 ms
+  if (static_cast<int>(presents.size()) == release_after) {
+    Platform_Inject_Event({Platform_Event_Type::Key_Down, release_key, 0});
+    Platform_Inject_Event({Platform_Event_Type::Key_Up, release_key, 0});
+  }
+  return result;
+}
+}  // namespace engine_run
+
+TEST(HiddenScreenOnTheEngine, PacedByTheVirtualClockAndEndedByAReleasedKey) {
+  for (int key : {27, 222}) {
+    Display_Reset_State();
+    Forget_Key_Releases();
+    Clock_Use_Virtual_Counter(true);
+    Clock_Set_Virtual_Counter(123456789);
+    engine_run::presents.clear();
+    engine_run::release_after = 25;
+    engine_run::release_key = key;
+    Hidden_Screen_Platform p;
+    p.sleep_ms = engine_run::sleep_virtual;
+    p.present = engine_run::present;
+    Hidden_Screen_Set_Platform(&p);
+    Hidden_Screen_Run();
+    Hidden_Screen_Set_Platform(nullptr);
+    Clock_Use_Virtual_Counter(false);
+    Forget_Key_Releases();
+    if (engine_run::presents.empty()) GTEST_SKIP() << "no scalable font installed";
+    EXPECT_EQ(engine_run::presents.size(), 25u) << key;
+    for (size_t i = 1; i < engine_run::presents.size(); ++i) {
+      const uint32_t interval = engine_run::presents[i] - engine_run::presents[i - 1];
+      EXPECT_GE(interval, 17u) << i;
+      EXPECT_LE(interval, 18u) << i;
     }
   }
 }
