@@ -17,7 +17,7 @@ constexpr uint8_t message_text[] =
     "CE \xC0 TOUTE L'\xC9QUIPE \x03"
     "DU MOTEUR \x01MERCI !\x0A";  // the terminating zero is the restart byte
 
-constexpr char corner_text[] = "osterlin \x96 l'\xE9quipe du moteur vous salue";
+constexpr char corner_text[] = "l'\xE9quipe d'osterlin vous salue";
 
 constexpr int32_t first_delay = 160;
 constexpr int32_t letter_delay = 13;
@@ -165,7 +165,8 @@ void Tunnel_Curve_Next(Tunnel_Curve& curve, int32_t& step_x, int32_t& step_y) {
     const double to = (curve.control[1][k] + curve.control[2][k]) / 2;
     point[k] = (1 - t) * (1 - t) * from + 2 * t * (1 - t) * curve.control[1][k] + t * t * to;
   }
-  auto to_step = [](double v) { return static_cast<int32_t>(std::clamp(v, -1e9, 1e9)); };
+  // Held well inside the range where forty accumulated steps still fit 32 bits.
+  auto to_step = [](double v) { return static_cast<int32_t>(std::clamp(v, -16777216.0, 16777216.0)); };
   step_x = to_step((point[0] - curve.last_x) * 163840.0);
   step_y = to_step((point[1] - curve.last_y) * 153600.0);
   curve.last_x = point[0];

@@ -26,6 +26,10 @@ struct Edge {
   int64_t x0, y0, x1, y1;  // y0 < y1, 1/256 pixel
 };
 
+// Vertices are held within a million pixels of the origin, far beyond any
+// buffer, so that the crossing arithmetic below cannot overflow 64 bits.
+int64_t held(int32_t v) { return std::clamp<int64_t>(v, -(int64_t{1} << 28), int64_t{1} << 28); }
+
 }  // namespace
 
 void Fill_Rect_Solid(const Fill_Target& target, Fill_Rect rect, uint16_t colour) {
@@ -65,8 +69,9 @@ void Fill_Polygons_Even_Odd(const Fill_Target& target, const Fill_Point* points,
     for (int32_t j = 0; j < n; ++j) {
       const Fill_Point& a = points[first + static_cast<size_t>(j)];
       const Fill_Point& b = points[first + static_cast<size_t>((j + 1) % n)];
-      if (a.y == b.y) continue;  // horizontal edges never cross a sample row
-      Edge e = a.y < b.y ? Edge{a.x, a.y, b.x, b.y} : Edge{b.x, b.y, a.x, a.y};
+      const int64_t ax = held(a.x), ay = held(a.y), bx = held(b.x), by = held(b.y);
+      if (ay == by) continue;  // horizontal edges never cross a sample row
+      Edge e = ay < by ? Edge{ax, ay, bx, by} : Edge{bx, by, ax, ay};
       y_min = std::min(y_min, e.y0);
       y_max = std::max(y_max, e.y1);
       edges.push_back(e);

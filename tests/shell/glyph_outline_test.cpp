@@ -32,14 +32,6 @@ void expect_points(const std::vector<Outline_Point>& actual, const std::vector<O
 
 }  // namespace
 
-TEST(GlyphOutline, SplineWeightsAreTheQuarterPointsInFixedPoint) {
-  Spline_Weights w;
-  Spline_Weights_Init(w);
-  const int32_t expected[3][3] = {{36864, 24576, 4096}, {16384, 32768, 16384}, {4096, 24576, 36864}};
-  for (int t = 0; t < 3; ++t)
-    for (int k = 0; k < 3; ++k) EXPECT_EQ(w.weight[t][k], expected[t][k]) << t << "," << k;
-}
-
 TEST(GlyphOutline, SplinesAreSampledThroughMidpointsAndContoursClosed) {
   // Contour 1: from (0,0) a spline of three control points (0,8) (8,8) (8,0),
   // which makes two pieces meeting at the midpoint (4,8); closed back to (0,0).
@@ -57,19 +49,6 @@ TEST(GlyphOutline, SplinesAreSampledThroughMidpointsAndContoursClosed) {
                     pt(5.75, 7.5), pt(7, 6), pt(7.75, 3.5), pt(8, 0),
                     pt(0, 0),
                     pt(-2, -1), pt(-4, -1), pt(-3, -3.5), pt(-2, -1)});
-}
-
-TEST(GlyphOutline, NegativeCoordinatesFloorLikeArithmeticShifts) {
-  // Midpoints and samples of odd negative values round towards minus infinity.
-  Glyph_Outline g;
-  g.points = {{-1, -3}, {-3, 0}, {0, 0}, {-5, 1}};
-  g.segments = {-3, 0};
-  const std::vector<Outline_Point> p = polygon_points(g);
-  ASSERT_EQ(p.size(), 10u);
-  EXPECT_EQ(p[4].x, -2);  // midpoint of -3 and 0
-  EXPECT_EQ(p[4].y, 0);
-  EXPECT_EQ(p[1].x, -2);  // (36864 * -1 + 24576 * -3 + 4096 * -2) / 65536 = -1.8125
-  EXPECT_EQ(p[1].y, -2);  // (36864 * -3) / 65536 = -1.6875
 }
 
 TEST(GlyphOutline, DamagedCountsKeepTheContoursBeforeTheDamage) {
@@ -183,12 +162,4 @@ TEST(GlyphOutline, LettersFromTheInstalledHeavyFace) {
   }
   EXPECT_GT(Glyph_Font_Descent(font), 0);
   Glyph_Font_Close(font);
-}
-
-TEST(GlyphOutline, MissingFontFileOpensNothing) {
-  EXPECT_EQ(Glyph_Font_Open_File("/nonexistent/font.ttf", 480), nullptr);
-  Glyph_Outline g;
-  g.segments = {0};
-  EXPECT_EQ(Glyph_Outline_Get(nullptr, 'A', g), -1);
-  EXPECT_TRUE(g.segments.empty());
 }

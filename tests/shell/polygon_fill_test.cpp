@@ -94,6 +94,23 @@ TEST(PolygonFill, ClipsToTheRectangleAndTheBuffer) {
   }
 }
 
+TEST(PolygonFill, FarOffVerticesStillFillTheVisiblePart) {
+  Canvas c;
+  // A square with corners at the ends of the coordinate range covers the buffer;
+  // a triangle with far-off corners still splits it along its diagonal.
+  const std::vector<Fill_Point> huge = {{INT32_MIN, INT32_MIN}, {INT32_MAX, INT32_MIN},
+                                        {INT32_MAX, INT32_MAX}, {INT32_MIN, INT32_MAX}};
+  const int32_t sizes[] = {4};
+  Fill_Polygons_Even_Odd(c.target(), huge.data(), sizes, 1, {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, 5);
+  EXPECT_EQ(c.count(5), W * H);
+  Canvas d;
+  const std::vector<Fill_Point> wedge = {{-(1 << 29), -(1 << 29)}, {(1 << 29) + 256 * 10, 1 << 29}, {-(1 << 29), 1 << 29}};
+  const int32_t three[] = {3};
+  Fill_Polygons_Even_Odd(d.target(), wedge.data(), three, 1, {0, 0, W, H}, 5);
+  EXPECT_EQ(d.at(0, 20), 5);
+  EXPECT_EQ(d.at(39, 0), 0);
+}
+
 TEST(PolygonFill, NeighboursSharingAnEdgeNeitherOverlapNorLeaveAGap) {
   // Pairs of shapes that tile a rectangle: two triangles split along a slanted
   // diagonal, two rectangles sharing a vertical edge.
