@@ -1,7 +1,9 @@
 #include "shell/glyph_outline.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 
 #ifdef OSTERLIN_HAVE_FREETYPE
@@ -258,6 +260,51 @@ int32_t to_fixed(FT_Pos v26_6) {
   return static_cast<int32_t>(v * 1024);
 }
 
+// The face to use for a substituted pattern (its family list holds the requested
+// families and, for a generic name, the configuration's families of that kind):
+// among the upright, normal-width, proportional outline faces of those families,
+// the one whose weight is nearest the requested weight, the configuration's
+// preferred one among equals. Plain best match when none qualifies.
+FcPattern* choose_face(FcPattern* pattern, int fc_weight) {
+  FcResult result = FcResultNoMatch;
+  FcFontSet* sorted = FcFontSort(nullptr, pattern, FcFalse, nullptr, &result);
+  FcPattern* best = nullptr;
+  int best_distance = INT_MAX;
+  for (int i = 0; sorted != nullptr && i < sorted->nfont; ++i) {
+    FcPattern* face = sorted->fonts[i];
+    FcBool scalable = FcFalse;
+    int slant = FC_SLANT_ROMAN, width = FC_WIDTH_NORMAL, spacing = FC_PROPORTIONAL, face_weight = FC_WEIGHT_REGULAR;
+    if (FcPatternGetBool(face, FC_SCALABLE, 0, &scalable) != FcResultMatch || !scalable) continue;
+    FcPatternGetInteger(face, FC_SLANT, 0, &slant);
+    FcPatternGetInteger(face, FC_WIDTH, 0, &width);
+    FcPatternGetInteger(face, FC_SPACING, 0, &spacing);
+    FcPatternGetInteger(face, FC_WEIGHT, 0, &face_weight);
+    if (slant != FC_SLANT_ROMAN || width != FC_WIDTH_NORMAL || spacing != FC_PROPORTIONAL) continue;
+    bool wanted_family = false;
+    FcChar8* family = nullptr;
+    for (int f = 0; !wanted_family && FcPatternGetString(face, FC_FAMILY, f, &family) == FcResultMatch; ++f) {
+      FcChar8* requested = nullptr;
+      for (int r = 0; !wanted_family && FcPatternGetString(pattern, FC_FAMILY, r, &requested) == FcResultMatch; ++r)
+        wanted_family = FcStrCmpIgnoreCase(family, requested) == 0;
+    }
+    if (!wanted_family) continue;
+    const int distance = std::abs(face_weight - fc_weight);
+    if (distance < best_distance) {
+      best = face;
+      best_distance = distance;
+    }
+  }
+  FcPattern* chosen = nullptr;
+  if (best != nullptr) {
+    FcPatternReference(best);
+    chosen = best;
+  } else {
+    chosen = FcFontMatch(nullptr, pattern, &result);
+  }
+  if (sorted != nullptr) FcFontSetDestroy(sorted);
+  return chosen;
+}
+
 int32_t whole_pixels(FT_Pos v26_6) {
   return static_cast<int32_t>(std::clamp<int64_t>((v26_6 + 32) >> 6, -32767, 32767)) * 65536;
 }
@@ -283,18 +330,17 @@ Glyph_Font* Glyph_Font_Open(const char* families, int32_t weight, int32_t cell_h
   FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
   FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
   FcDefaultSubstitute(pattern);
-  FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  FcPattern* chosen = choose_face(pattern, FcWeightFromOpenType(weight));
   FcPatternDestroy(pattern);
-  if (match == nullptr) return nullptr;
+  if (chosen == nullptr) return nullptr;
   FcChar8* file = nullptr;
   int index = 0;
   Glyph_Font* font = nullptr;
-  if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
-    if (FcPatternGetInteger(match, FC_INDEX, 0, &index) != FcResultMatch) index = 0;
+  if (FcPatternGetString(chosen, FC_FILE, 0, &file) == FcResultMatch) {
+    if (FcPatternGetInteger(chosen, FC_INDEX, 0, &index) != FcResultMatch) index = 0;
     font = open_face(reinterpret_cast<const char*>(file), index, cell_height);
   }
-  FcPatternDestroy(match);
+  FcPatternDestroy(chosen);
   return font;
 }
 
