@@ -42,6 +42,7 @@ bool inactive = false;
 bool minimised = false;
 bool display_active = true;
 bool quit_requested = false;
+bool pause_in_background = true;
 
 std::deque<Platform_Event> injected;
 
@@ -115,7 +116,7 @@ int Pump_Messages() {
     // is nothing to wait for: the focus counts as regained.
     while (inactive && !quit_requested) {
       if (!next_event(&event, true)) {
-        if (!Window_Is_Open() || Replaying()) break;
+        if (!Window_Is_Open() || Replaying() || !pause_in_background) break;
         continue;
       }
       apply_event(event);
@@ -206,3 +207,5 @@ void Display_Reset_State() {
   display_active = true;
   have_last_frame = false;
 }
+
+void Display_Set_Pause_In_Background(bool pause) { pause_in_background = pause; }
