@@ -146,9 +146,12 @@ int Present_Frame(const uint16_t* source) {
   const uint32_t* table = colour_table.empty() ? nullptr : colour_table.data();
   uint8_t* pixels = nullptr;
   int pitch = 0;
-  if (Window_Is_Open() && Window_Lock(&pixels, &pitch)) {
-    Present_Copy(source, display_mode, table, pixels, pitch);
-    Window_Unlock_And_Show();
+  if (Window_Is_Open()) {
+    // A texture that cannot be locked twice in a row costs this frame only.
+    if (Window_Lock(&pixels, &pitch) || Window_Lock(&pixels, &pitch)) {
+      Present_Copy(source, display_mode, table, pixels, pitch);
+      Window_Unlock_And_Show();
+    }
   } else {
     int screen_width = display_mode.width * (display_mode.kind == Display_Kind_Doubled ? 2 : 1);
     int screen_height = display_mode.height * (display_mode.kind == Display_Kind_Doubled ? 2 : 1);
