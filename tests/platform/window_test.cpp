@@ -68,9 +68,9 @@ class WindowTest : public testing::Test {
 struct Placement {
   double scale, left, top;
 };
-Placement placement(int w, int h, int picture_w, int picture_h) {
-  double scale = std::min(static_cast<double>(w) / picture_w, static_cast<double>(h) / picture_h);
-  return {scale, (w - picture_w * scale) / 2, (h - picture_h * scale) / 2};
+Placement placement(int w, int h) {
+  double scale = std::min(static_cast<double>(w) / Screen_Width, static_cast<double>(h) / Screen_Height);
+  return {scale, (w - Screen_Width * scale) / 2, (h - Screen_Height * scale) / 2};
 }
 
 }  // namespace
@@ -84,7 +84,7 @@ TEST_F(WindowTest, TheWindowShowsThePresentedFrame) {
   int w = 0, h = 0;
   ASSERT_TRUE(present_and_read(&pixels, &w, &h));
   ASSERT_GT(w, 0);
-  Placement at = placement(w, h, Screen_Width, Screen_Height);
+  Placement at = placement(w, h);
   const int probes[][2] = {{80, 60}, {560, 60}, {80, 420}, {560, 420}, {320, 240}, {299, 219}, {340, 260}};
   for (const auto& probe : probes) {
     int wx = static_cast<int>(at.left + (probe[0] + 0.5) * at.scale);
@@ -96,25 +96,3 @@ TEST_F(WindowTest, TheWindowShowsThePresentedFrame) {
   EXPECT_NE(Display_Last_Frame(), nullptr);
 }
 
-TEST_F(WindowTest, ScanlinesShowBlackLinesBetweenTheRows) {
-  Platform_Options options;
-  options.scanlines = true;
-  options.pause_in_background = false;
-  ASSERT_EQ(Platform_Start(options), 0) << Platform_Error();
-  std::vector<uint32_t> pixels;
-  int w = 0, h = 0;
-  ASSERT_TRUE(present_and_read(&pixels, &w, &h));
-  Placement at = placement(w, h, 2 * Screen_Width, 2 * Screen_Height);
-  if (at.scale < 1.0) GTEST_SKIP() << "the window is smaller than the doubled picture";
-  // Window rows of doubled row 2y show the picture; those of 2y + 1 are black.
-  int shown = 0, black = 0;
-  for (int y = 100; y < 110; ++y) {
-    int wy_shown = static_cast<int>(at.top + (2 * y + 0.5) * at.scale);
-    int wy_black = static_cast<int>(at.top + (2 * y + 1.5) * at.scale);
-    int wx = static_cast<int>(at.left + (2 * 80 + 0.5) * at.scale);
-    shown += close_to(pixels[static_cast<size_t>(wy_shown) * w + wx], from_565(pattern_at(80, y))) ? 1 : 0;
-    black += close_to(pixels[static_cast<size_t>(wy_black) * w + wx], Rgb{0, 0, 0}) ? 1 : 0;
-  }
-  EXPECT_EQ(shown, 10);
-  EXPECT_EQ(black, 10);
-}
