@@ -75,6 +75,7 @@ void apply_event(const Platform_Event& event) {
       break;
     case Platform_Event_Type::Focus_Gained:
       inactive = false;
+      Window_Set_Relative_Mouse(true);
       break;
     case Platform_Event_Type::Quit:
       quit_requested = true;
@@ -85,17 +86,17 @@ void apply_event(const Platform_Event& event) {
   }
 }
 
-// Losing the focus releases the display; Screen_Buffer is kept.
+// In the background the display is given up (a full-screen window is minimised
+// by SDL itself); the texture and Screen_Buffer are kept, so coming back only
+// clears the state.
 void minimise() {
   if (!display_active || minimised) return;
   minimised = true;
 }
 
-// Coming back sets the same mode up again.
 void restore() {
   if (!display_active || !minimised) return;
   minimised = false;
-  Window_Set_Relative_Mouse(true);
 }
 
 }  // namespace
