@@ -196,13 +196,14 @@ int Sound_Play(const Sound* sound, int volume, int pan, uint32_t flags) {
   format.bits = sound->bits;
   format.channels = sound->stereo + 1;
   if (sound->data == nullptr) return -1;
-  int buffer = mixer.create(format, sound->size);
+  int buffer = mixer.create(format, sound->size, sound->data);
   if (buffer == 0) return -1;
-  if (!mixer.write(buffer, 0, sound->data, sound->size) || !mixer.play(buffer, (flags & 1) != 0)) {
+  // Volume and pan first, so that not one sample plays at the wrong level.
+  apply_volume_pan(buffer, volume, pan);
+  if (!mixer.play(buffer, (flags & 1) != 0)) {
     mixer.release(buffer);
     return -1;
   }
-  apply_volume_pan(buffer, volume, pan);
 
   // A sound started with flags 0 leaves its entry free: it is kept aside until it
   // has played out, then released.

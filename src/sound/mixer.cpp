@@ -104,7 +104,7 @@ Mixer::Buffer* Mixer::find(int buffer) {
   return nullptr;
 }
 
-int Mixer::create(const Mixer_Format& format, uint32_t size) {
+int Mixer::create(const Mixer_Format& format, uint32_t size, const void* initial) {
   if (format.bits != 8 && format.bits != 16) return 0;
   if (format.channels != 1 && format.channels != 2) return 0;
   if (format.rate < 100 || format.rate > 200000) return 0;
@@ -114,7 +114,12 @@ int Mixer::create(const Mixer_Format& format, uint32_t size) {
   b->format = format;
   b->block = block;
   b->frames = size / block;
-  b->data.assign(size, format.bits == 8 ? 0x80 : 0);
+  if (initial != nullptr) {
+    const auto* bytes = static_cast<const uint8_t*>(initial);
+    b->data.assign(bytes, bytes + size);
+  } else {
+    b->data.assign(size, format.bits == 8 ? 0x80 : 0);
+  }
   b->step = (static_cast<uint64_t>(format.rate) << 32) / output_rate_;
   std::lock_guard lock(mutex_);
   if (next_id_ <= 0) next_id_ = 1;  // ids stay positive even after wrapping

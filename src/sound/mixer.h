@@ -37,9 +37,11 @@ class Mixer {
 
   uint32_t output_rate() const { return output_rate_; }
 
-  // A new stopped buffer of `size` bytes of silence; 0 when the format is not one
-  // the mixer plays or the size holds not even one frame.
-  int create(const Mixer_Format& format, uint32_t size);
+  // A new stopped buffer of `size` bytes, copied from `initial` (silence when
+  // null) before the buffer is shown to the mixing thread, so a long sound costs
+  // that thread no wait. 0 when the format is not one the mixer plays or the size
+  // holds not even one frame.
+  int create(const Mixer_Format& format, uint32_t size, const void* initial = nullptr);
   void release(int buffer);
   void release_all();
   // Copies bytes into the buffer at `offset` (the writer's lock of a region).

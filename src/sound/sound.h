@@ -41,7 +41,10 @@ void Sound_Set_Output_Mode(Sound_Output mode);
 Sound_Output Sound_Get_Output_Mode();
 
 // Pull mode: mixes `ms` milliseconds of output (fractions of a sample carry over
-// to the next call). Sound_Init installs this as the frame clock's tick listener.
+// to the next call). Sound_Init installs this as the frame clock's tick listener
+// (replacing any other). Play cursors then move only when frames are presented:
+// a loop that waits for a sound or for Stream_Feed to accept must present frames
+// (or call this) on each turn, or it waits for ever.
 void Sound_Pull(int32_t ms);
 // Pull mode: receives every block Sound_Pull mixes (interleaved left/right).
 using Sound_Pull_Sink = void (*)(const int16_t* samples, int frames, void* user);

@@ -155,16 +155,6 @@ TEST(RowRoutines, TableRoutinesLeaveTheirStatedRemainders) {
     EXPECT_EQ(wide[0][i], static_cast<uint16_t>(table[source[i / 2]]));
     EXPECT_EQ(wide[1][i], 0);
   }
-  uint16_t palette[256];
-  for (int i = 0; i < 256; ++i) palette[i] = static_cast<uint16_t>(i * 257);
-  const uint8_t indices[3] = {0, 1, 255};
-  uint16_t out16[3];
-  Row_Palette_16(indices, out16, palette, 3);
-  EXPECT_EQ(out16[2], 0xFFFF);
-  uint16_t fill[5] = {1, 1, 1, 1, 1};
-  Row_Fill_16(fill, 0xABCD, 3);
-  EXPECT_EQ(fill[2], 0xABCD);
-  EXPECT_EQ(fill[3], 1);
 }
 
 TEST(BlockRoutines, ZoomByTwoInterpolatesBetweenNeighbours) {

@@ -2,6 +2,9 @@
 // a gap or a repeat, however the frames and the updates fall.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "files/file.h"
 #include "sound/mixer.h"
 #include "sound/sound.h"
@@ -90,4 +93,29 @@ TEST_F(Music, NothingPlaysWithoutSoundOrAReadableFile) {
   EXPECT_EQ(Sound_Mixer().buffer_count(), 0u);
   Music_Update(255, 0);
   Sound_Init();
+}
+
+// The load timer's thread updates the music while the main thread presents frames,
+// plays sounds and restarts the music (run under ThreadSanitizer).
+TEST_F(Music, TimerThreadUpdatesWhileTheMainThreadPlays) {
+  add_music("music.wav", 3000);
+  Music_Play("music.wav", 255, 0);
+  Sound* sound = make_sound(22050, 8, 0, 500);
+  std::atomic<bool> done{false};
+  std::thread timer([&] {
+    while (!done) {
+      Sound_Refresh();
+      Music_Update(200, 10);
+      std::this_thread::yield();
+    }
+  });
+  for (int i = 0; i < 200; ++i) {
+    Sound_Play(sound, 255, 0, 0);
+    Clock_Tick();
+    if (i % 50 == 0) Music_Play("music.wav", 255, 0);
+  }
+  done = true;
+  timer.join();
+  Sound_Free(sound);
+  EXPECT_GT(output.size(), 0u);
 }

@@ -69,8 +69,6 @@ TEST(Wav, NameKeepsTheFirstFifteenCharacters) {
 }
 
 TEST(Wav, RefusedFiles) {
-  std::vector<uint8_t> good = wav_file(2, 22050, 16, samples);
-  auto truncated = [&](size_t size) { return std::vector<uint8_t>(good.begin(), good.begin() + size); };
   struct Case {
     const char* what;
     std::vector<uint8_t> file;
@@ -82,14 +80,13 @@ TEST(Wav, RefusedFiles) {
       {"a zero-size chunk before data ends the search", riff_file("WAVE", {{"fmt ", fmt}, {"junk", {}}, {"data", samples}})},
       {"data of size 0", riff_file("WAVE", {{"fmt ", fmt}, {"data", {}}})},
       {"fmt shorter than its fields", riff_file("WAVE", {{"fmt ", std::vector<uint8_t>(fmt.begin(), fmt.begin() + 14)}, {"data", samples}})},
-      {"data larger than the file", riff_file("WAVE", {{"fmt ", fmt}, {"data", samples, 0x7FFFFFF0}})},
       {"data one byte larger than the file", riff_file("WAVE", {{"fmt ", fmt}, {"data", samples, 9}})},
-      {"a chunk size that jumps past the end", riff_file("WAVE", {{"fmt ", fmt}, {"LIST", {1, 2}, 0xFFFFFFFF}, {"data", samples}})},
+      // Sizes that in 32-bit arithmetic would lead the search back onto the same
+      // chunk or before it; here they lead past the end of the file.
+      {"a chunk size of 2^32 - 8", riff_file("WAVE", {{"fmt ", fmt}, {"LIST", {1, 2}, 0xFFFFFFF8}, {"data", samples}})},
+      {"a chunk size of 2^32 - 16", riff_file("WAVE", {{"fmt ", fmt}, {"LIST", {1, 2}, 0xFFFFFFF0}, {"data", samples}})},
+      {"an odd chunk size near 2^32", riff_file("WAVE", {{"fmt ", fmt}, {"LIST", {1, 2}, 0xFFFFFFFF}, {"data", samples}})},
       {"empty", {}},
-      {"only the RIFF header", truncated(12)},
-      {"cut inside fmt", truncated(30)},
-      {"cut inside the data header", truncated(40)},
-      {"cut inside the samples", truncated(good.size() - 1)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
