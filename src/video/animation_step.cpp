@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "scene/runtime.h"
+#include "video/movie.h"
 #include "video/node_picture.h"
 
 namespace {
@@ -73,6 +74,7 @@ void Anim_Advance(bool forced) {
 void Animation_Step() {
   Anim_Advance(false);
   if (waves_on) draw_waves();
+  Node_Video_Step();
   if (error_screen) fill_error_area();
 }
 

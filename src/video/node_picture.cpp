@@ -16,6 +16,7 @@
 #include "roz/roz.h"
 #include "scene/runtime.h"
 #include "video/animation_step.h"
+#include "video/movie.h"
 
 namespace {
 
@@ -253,8 +254,13 @@ int Load_Node_Picture(const char* name) {
   node_picture_width = 0;
   Waves_Stop();
   Error_Screen_Clear();
+  Node_Video_Close();
   if (name == nullptr || name[0] == 0) return -1;
   if (load_targa(name)) return 1;
+  if (Picture* picture = ensure_flat_node_picture(); File_Size(name) > 0 && Node_Video_Open(name, picture)) {
+    forget_animations();
+    return 1;
+  }
   if (load_roz_picture(name, Roz_Panorama)) return 0;
   if (load_roz_picture(name, Roz_Flat)) return 1;
   if (load_raw_panorama(name)) return 0;
