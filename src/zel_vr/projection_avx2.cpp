@@ -182,7 +182,7 @@ ZEL_AVX2 void Render_Rows_Avx2(const uint16_t* cube, const View_Setup& setup, ui
   const __m256 lane = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7);
   const __m256 lane_span = _mm256_mul_ps(lane, _mm256_set1_ps(static_cast<float>(Span)));
   const __m256i lane_index = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-  const int spans = setup.width / Span;
+  const int spans = setup.spans ? setup.width / Span : 0;
   // Span ends of one row, padded to whole groups of eight.
   std::vector<int> end_face(spans + 9), end_u(spans + 9), end_v(spans + 9);
 
@@ -192,7 +192,7 @@ ZEL_AVX2 void Render_Rows_Avx2(const uint16_t* cube, const View_Setup& setup, ui
     for (int c = 0; c < 3; ++c) row[c] = setup.base[c] + static_cast<float>(y) * setup.down[c];
     const Row_Rays rays = {_mm256_set1_ps(row[0]),        _mm256_set1_ps(row[1]),        _mm256_set1_ps(row[2]),
                            _mm256_set1_ps(setup.step[0]), _mm256_set1_ps(setup.step[1]), _mm256_set1_ps(setup.step[2])};
-    for (int e = 0; e <= spans; e += 8) {
+    for (int e = 0; spans && e <= spans; e += 8) {
       const Lanes ends = locate8(rays, _mm256_add_ps(_mm256_set1_ps(static_cast<float>(e * Span)), lane_span));
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(&end_face[e]), ends.face);
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(&end_u[e]), ends.u);
@@ -234,7 +234,17 @@ ZEL_AVX2 void Render_Rows_Avx2(const uint16_t* cube, const View_Setup& setup, ui
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm256_castsi256_si128(packed));
       if (edge_bits) finish_edges(cube, out + x, edge_bits, p);
     }
-    for (int x = spans * Span; x < setup.width; ++x) {
+    // Wide views: every ray followed, eight at a time.
+    int x = spans * Span;
+    for (; !setup.spans && x + 8 <= setup.width; x += 8) {
+      const Lanes p = locate8(rays, _mm256_add_ps(_mm256_set1_ps(static_cast<float>(x)), lane));
+      int edge_bits;
+      const __m256i pixels = sample8(cube, p, &edge_bits);
+      const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(pixels, pixels), 0xD8);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm256_castsi256_si128(packed));
+      if (edge_bits) finish_edges(cube, out + x, edge_bits, p);
+    }
+    for (; x < setup.width; ++x) {
       const float fx = static_cast<float>(x);
       const Cube_Point p = Locate_Ray(row[0] + fx * setup.step[0], row[1] + fx * setup.step[1],
                                       row[2] + fx * setup.step[2]);
