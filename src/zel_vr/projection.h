@@ -70,6 +70,7 @@ inline Cube_Point Locate_Ray(float dx, float dy, float dz) {
 // one. Up to a field of view of Span_Fov_Limit the difference from exact rays
 // stays below a fifth of a texel; wider views follow every ray.
 constexpr int Span = 8;
+constexpr int Max_View_Width = 16384;  // widest destination rectangle accepted
 constexpr double Span_Fov_Limit = 1.75;  // radians, about 100 degrees
 
 inline int Span_Lerp(int a, int b, int j) { return a + (((b - a) * j) >> 3); }

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <vector>
 
 #include "zel_vr/projection.h"
 
@@ -184,7 +183,12 @@ ZEL_AVX2 void Render_Rows_Avx2(const uint16_t* cube, const View_Setup& setup, ui
   const __m256i lane_index = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
   const int spans = setup.spans ? setup.width / Span : 0;
   // Span ends of one row, padded to whole groups of eight.
-  std::vector<int> end_face(spans + 9), end_u(spans + 9), end_v(spans + 9);
+  alignas(32) int end_face[Max_View_Width / Span + 16], end_u[Max_View_Width / Span + 16],
+      end_v[Max_View_Width / Span + 16];
+  if (setup.width > Max_View_Width) {
+    Render_Rows_Reference(cube, setup, target, row_length, first_row, last_row);
+    return;
+  }
 
   for (int y = first_row; y < last_row; ++y) {
     // The same row start as the plain renderer (scalar multiply then add).

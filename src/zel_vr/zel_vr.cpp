@@ -81,7 +81,7 @@ ZEL_VR::~ZEL_VR() {
 }
 
 int ZEL_VR::Init_Resolution(float x, float y, float width, float height, int row_length, float pixel_aspect) {
-  const float limit = 16384.0f;
+  const float limit = static_cast<float>(zel_vr::Max_View_Width);
   for (float value : {x, y, width, height}) {
     if (!std::isfinite(value) || value < 0 || value > limit) return -1;
   }
