@@ -30,6 +30,7 @@ View_Setup Make_View_Setup(float horizontal, float vertical, float roll, float f
   View_Setup setup;
   setup.width = width;
   setup.height = height;
+  setup.spans = field <= Span_Fov_Limit;
   for (int c = 0; c < 3; ++c) {
     const double right = right0[c] * cr - up0[c] * sr;
     const double up = up0[c] * cr + right0[c] * sr;
@@ -52,7 +53,7 @@ void Render_Rows_Reference(const uint16_t* cube, const View_Setup& setup, uint16
     };
     uint16_t* out = target + static_cast<ptrdiff_t>(y) * row_length;
     int x = 0;
-    for (; x + Span <= setup.width; x += Span) {
+    for (; setup.spans && x + Span <= setup.width; x += Span) {
       const Cube_Point start = locate(x), end = locate(x + Span);
       for (int j = 0; j < Span; ++j) {
         if (start.face == end.face) {

@@ -16,6 +16,7 @@ struct View_Setup {
   float down[3];
   int width = 0;
   int height = 0;
+  bool spans = true;  // interpolate within spans (see Span); off for very wide views
 };
 
 View_Setup Make_View_Setup(float horizontal, float vertical, float roll, float fov, int width, int height,
@@ -66,9 +67,11 @@ inline Cube_Point Locate_Ray(float dx, float dy, float dz) {
 // face coordinates interpolated linearly between them (the region of one face on
 // the screen is convex, so they are on that face too). Spans whose ends lie on
 // different faces, and the pixels after the last whole span, are followed one by
-// one. Over 8 pixels the difference from exact rays stays a small fraction of a
-// texel.
+// one. Up to a field of view of Span_Fov_Limit the difference from exact rays
+// stays below a fifth of a texel; wider views follow every ray.
 constexpr int Span = 8;
+constexpr int Max_View_Width = 16384;  // widest destination rectangle accepted
+constexpr double Span_Fov_Limit = 1.75;  // radians, about 100 degrees
 
 inline int Span_Lerp(int a, int b, int j) { return a + (((b - a) * j) >> 3); }
 

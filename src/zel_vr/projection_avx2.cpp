@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <vector>
 
 #include "zel_vr/projection.h"
 
@@ -116,24 +115,49 @@ ZEL_AVX2 inline __m256i spread8(__m256i texel) {
                           _mm256_set1_epi32(static_cast<int>(Spread_Mask)));
 }
 
-// The common case of a span whose eight footprints share one pair of texel rows
-// inside one tile, at most eight texels wide: two row loads and register
-// permutes stand in for sixteen separate loads. The caller has checked the
-// conditions; reading up to seven texels past the first one is safe because the
-// buffer is padded.
-ZEL_AVX2 inline __m256i sample8_one_row(const uint16_t* cube, const Lanes& p, int face, int first_u, int row_v) {
+// Sixteen texels of a row from base on, as two registers of eight 32-bit lanes.
+struct Texel_Row {
+  __m256i low, high;
+};
+
+ZEL_AVX2 inline Texel_Row load_row(const uint16_t* base) {
+  const __m256i texels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base));
+  return {_mm256_cvtepu16_epi32(_mm256_castsi256_si128(texels)),
+          _mm256_cvtepu16_epi32(_mm256_extracti128_si256(texels, 1))};
+}
+
+// Texel `column` (0 to 15) of a row for each lane.
+ZEL_AVX2 inline __m256i pick(const Texel_Row& row, __m256i column) {
+  return _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(row.low, column),
+                            _mm256_permutevar8x32_epi32(row.high, column),
+                            _mm256_cmpgt_epi32(column, _mm256_set1_epi32(7)));
+}
+
+// The common case of a span whose footprints lie inside one tile, at most sixteen
+// texels wide and on one or two neighbouring pairs of texel rows: two or three
+// row loads and register permutes stand in for sixteen separate loads. The caller
+// has checked the conditions; reading up to fifteen texels past the first one is
+// safe because the buffer is padded.
+template <bool Two_Pairs>
+ZEL_AVX2 inline __m256i sample8_rows(const uint16_t* cube, const Lanes& p, int face, int first_u, int row_v) {
   const uint16_t* base = cube + Face_Pixel_Index_Fast(face, first_u, row_v);
-  const __m256i above = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(base)));
-  const __m256i below = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(base + 256)));
+  const Texel_Row row0 = load_row(base), row1 = load_row(base + 256);
   const __m256i column = _mm256_sub_epi32(_mm256_srai_epi32(p.u, Sub_Bits), _mm256_set1_epi32(first_u));
   const __m256i next = _mm256_add_epi32(column, _mm256_set1_epi32(1));
-  const __m256i t00 = spread8(_mm256_permutevar8x32_epi32(above, column));
-  const __m256i t10 = spread8(_mm256_permutevar8x32_epi32(above, next));
-  const __m256i t01 = spread8(_mm256_permutevar8x32_epi32(below, column));
-  const __m256i t11 = spread8(_mm256_permutevar8x32_epi32(below, next));
+  __m256i t00 = pick(row0, column), t10 = pick(row0, next);
+  __m256i t01 = pick(row1, column), t11 = pick(row1, next);
+  if (Two_Pairs) {
+    // Lanes on the second pair of rows take rows 1 and 2 instead of 0 and 1.
+    const Texel_Row row2 = load_row(base + 512);
+    const __m256i lower = _mm256_cmpgt_epi32(_mm256_srai_epi32(p.v, Sub_Bits), _mm256_set1_epi32(row_v));
+    t00 = _mm256_blendv_epi8(t00, t01, lower);
+    t10 = _mm256_blendv_epi8(t10, t11, lower);
+    t01 = _mm256_blendv_epi8(t01, pick(row2, column), lower);
+    t11 = _mm256_blendv_epi8(t11, pick(row2, next), lower);
+  }
   const __m256i low = _mm256_set1_epi32(31);
   const __m256i fx = _mm256_and_si256(p.u, low), fy = _mm256_and_si256(p.v, low);
-  const __m256i mixed = lerp8(lerp8(t00, t10, fx), lerp8(t01, t11, fx), fy);
+  const __m256i mixed = lerp8(lerp8(spread8(t00), spread8(t10), fx), lerp8(spread8(t01), spread8(t11), fx), fy);
   return _mm256_or_si256(_mm256_and_si256(mixed, _mm256_set1_epi32(0xF81F)),
                          _mm256_and_si256(_mm256_srli_epi32(mixed, 16), _mm256_set1_epi32(0x07E0)));
 }
@@ -157,9 +181,14 @@ ZEL_AVX2 void Render_Rows_Avx2(const uint16_t* cube, const View_Setup& setup, ui
   const __m256 lane = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7);
   const __m256 lane_span = _mm256_mul_ps(lane, _mm256_set1_ps(static_cast<float>(Span)));
   const __m256i lane_index = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-  const int spans = setup.width / Span;
+  const int spans = setup.spans ? setup.width / Span : 0;
   // Span ends of one row, padded to whole groups of eight.
-  std::vector<int> end_face(spans + 9), end_u(spans + 9), end_v(spans + 9);
+  alignas(32) int end_face[Max_View_Width / Span + 16], end_u[Max_View_Width / Span + 16],
+      end_v[Max_View_Width / Span + 16];
+  if (setup.width > Max_View_Width) {
+    Render_Rows_Reference(cube, setup, target, row_length, first_row, last_row);
+    return;
+  }
 
   for (int y = first_row; y < last_row; ++y) {
     // The same row start as the plain renderer (scalar multiply then add).
@@ -167,7 +196,7 @@ ZEL_AVX2 void Render_Rows_Avx2(const uint16_t* cube, const View_Setup& setup, ui
     for (int c = 0; c < 3; ++c) row[c] = setup.base[c] + static_cast<float>(y) * setup.down[c];
     const Row_Rays rays = {_mm256_set1_ps(row[0]),        _mm256_set1_ps(row[1]),        _mm256_set1_ps(row[2]),
                            _mm256_set1_ps(setup.step[0]), _mm256_set1_ps(setup.step[1]), _mm256_set1_ps(setup.step[2])};
-    for (int e = 0; e <= spans; e += 8) {
+    for (int e = 0; spans && e <= spans; e += 8) {
       const Lanes ends = locate8(rays, _mm256_add_ps(_mm256_set1_ps(static_cast<float>(e * Span)), lane_span));
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(&end_face[e]), ends.face);
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(&end_u[e]), ends.u);
@@ -192,10 +221,12 @@ ZEL_AVX2 void Render_Rows_Avx2(const uint16_t* cube, const View_Setup& setup, ui
         const int u_last = Span_Lerp(end_u[k], end_u[k + 1], Span - 1);
         const int v_last = Span_Lerp(end_v[k], end_v[k + 1], Span - 1);
         const int first_u = std::min(end_u[k], u_last) >> Sub_Bits, last_u = std::max(end_u[k], u_last) >> Sub_Bits;
-        const int row_v = end_v[k] >> Sub_Bits;
-        if (row_v == v_last >> Sub_Bits && (row_v & 255) != 255 && first_u >= 0 && last_u - first_u <= 6 &&
-            first_u >> 8 == (last_u + 1) >> 8) {
-          pixels = sample8_one_row(cube, p, face, first_u, row_v);
+        const int first_v = std::min(end_v[k], v_last) >> Sub_Bits, last_v = std::max(end_v[k], v_last) >> Sub_Bits;
+        const bool columns_fit = first_u >= 0 && last_u - first_u <= 14 && first_u >> 8 == (last_u + 1) >> 8;
+        if (columns_fit && first_v == last_v && (first_v & 255) != 255) {
+          pixels = sample8_rows<false>(cube, p, face, first_u, first_v);
+        } else if (columns_fit && last_v == first_v + 1 && first_v >= 0 && (first_v & 255) < 254) {
+          pixels = sample8_rows<true>(cube, p, face, first_u, first_v);
         } else {
           pixels = sample8(cube, p, &edge_bits);
         }
@@ -207,7 +238,17 @@ ZEL_AVX2 void Render_Rows_Avx2(const uint16_t* cube, const View_Setup& setup, ui
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm256_castsi256_si128(packed));
       if (edge_bits) finish_edges(cube, out + x, edge_bits, p);
     }
-    for (int x = spans * Span; x < setup.width; ++x) {
+    // Wide views: every ray followed, eight at a time.
+    int x = spans * Span;
+    for (; !setup.spans && x + 8 <= setup.width; x += 8) {
+      const Lanes p = locate8(rays, _mm256_add_ps(_mm256_set1_ps(static_cast<float>(x)), lane));
+      int edge_bits;
+      const __m256i pixels = sample8(cube, p, &edge_bits);
+      const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(pixels, pixels), 0xD8);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm256_castsi256_si128(packed));
+      if (edge_bits) finish_edges(cube, out + x, edge_bits, p);
+    }
+    for (; x < setup.width; ++x) {
       const float fx = static_cast<float>(x);
       const Cube_Point p = Locate_Ray(row[0] + fx * setup.step[0], row[1] + fx * setup.step[1],
                                       row[2] + fx * setup.step[2]);

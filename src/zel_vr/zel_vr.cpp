@@ -1,5 +1,5 @@
 // ZEL_VR: the panorama buffer, the destination settings and the drawing of a view,
-// split between the calling thread and one persistent worker thread when the
+// shared between the calling thread and one persistent worker thread when the
 // machine has a second core.
 #include "zel_vr/zel_vr.h"
 
@@ -19,26 +19,44 @@ struct ZEL_VR::State {
   int x = 0, y = 0, width = 640, height = 480, row_length = 640;
   float pixel_aspect = 1.0f;
 
-  // The worker draws rows split .. height of the job the caller published by
-  // bumping `request`, then stores the same number into `finished`.
+  // A view is drawn in bands of Band_Rows rows that the caller and the worker
+  // take in turn from `next_row` until none is left. The caller publishes a job
+  // (job_state 1, open) and wakes the worker; a worker that wakes in time takes
+  // it (state 2) and reports the job's ticket in `finished` when its last band is
+  // drawn. A caller that ran out of bands before the worker woke closes the job
+  // (state 0) and returns at once, so a busy second core never delays a frame.
+  static constexpr int Band_Rows = 16;
   bool worker_wanted = false;
   bool worker_running = false;
   std::thread worker;
   std::atomic<uint32_t> request{0};
   std::atomic<uint32_t> finished{0};
-  bool stopping = false;
+  std::atomic<int> job_state{0};
+  std::atomic<int> next_row{0};
+  std::atomic<bool> stopping{false};
   View_Setup job;
   uint16_t* job_target = nullptr;
-  int job_split = 0;
+  uint32_t job_ticket = 0;
+
+  void draw_bands(const View_Setup& setup, uint16_t* target) {
+    for (;;) {
+      const int first = next_row.fetch_add(Band_Rows, std::memory_order_relaxed);
+      if (first >= setup.height) return;
+      const int last = first + Band_Rows < setup.height ? first + Band_Rows : setup.height;
+      zel_vr::Render_Rows_Fast(cube, setup, target, row_length, first, last);
+    }
+  }
 
   void worker_loop() {
     uint32_t seen = 0;
     for (;;) {
       request.wait(seen, std::memory_order_acquire);
       seen = request.load(std::memory_order_acquire);
-      if (stopping) return;
-      zel_vr::Render_Rows_Fast(cube, job, job_target, row_length, job_split, job.height);
-      finished.store(seen, std::memory_order_release);
+      if (stopping.load(std::memory_order_acquire)) return;
+      int open = 1;
+      if (!job_state.compare_exchange_strong(open, 2, std::memory_order_acq_rel)) continue;
+      draw_bands(job, job_target);
+      finished.store(job_ticket, std::memory_order_release);
       finished.notify_one();
     }
   }
@@ -71,7 +89,7 @@ ZEL_VR::ZEL_VR() : state_(new State) {
 
 ZEL_VR::~ZEL_VR() {
   if (state_->worker_running) {
-    state_->stopping = true;
+    state_->stopping.store(true, std::memory_order_release);
     state_->request.fetch_add(1, std::memory_order_release);
     state_->request.notify_one();
     state_->worker.join();
@@ -81,7 +99,7 @@ ZEL_VR::~ZEL_VR() {
 }
 
 int ZEL_VR::Init_Resolution(float x, float y, float width, float height, int row_length, float pixel_aspect) {
-  const float limit = 16384.0f;
+  const float limit = static_cast<float>(zel_vr::Max_View_Width);
   for (float value : {x, y, width, height}) {
     if (!std::isfinite(value) || value < 0 || value > limit) return -1;
   }
@@ -106,14 +124,18 @@ void ZEL_VR::Draw(unsigned short* target, float horizontal, float vertical, floa
   const View_Setup setup =
       zel_vr::Make_View_Setup(horizontal, vertical, roll, fov, s.width, s.height, s.pixel_aspect);
   uint16_t* origin = target + static_cast<ptrdiff_t>(s.y) * s.row_length + s.x;
-  if (s.height >= 16 && s.start_worker()) {
+  if (s.height > State::Band_Rows && s.start_worker()) {
+    const uint32_t ticket = s.request.load(std::memory_order_relaxed) + 1;
     s.job = setup;
     s.job_target = origin;
-    s.job_split = s.height / 2;
-    const uint32_t ticket = s.request.load(std::memory_order_relaxed) + 1;
+    s.job_ticket = ticket;
+    s.next_row.store(0, std::memory_order_relaxed);
+    s.job_state.store(1, std::memory_order_release);
     s.request.store(ticket, std::memory_order_release);
     s.request.notify_one();
-    zel_vr::Render_Rows_Fast(s.cube, setup, origin, s.row_length, 0, s.job_split);
+    s.draw_bands(setup, origin);
+    int open = 1;
+    if (s.job_state.compare_exchange_strong(open, 0, std::memory_order_acq_rel)) return;  // worker never came
     for (uint32_t done = s.finished.load(std::memory_order_acquire); done != ticket;
          done = s.finished.load(std::memory_order_acquire)) {
       s.finished.wait(done, std::memory_order_acquire);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -144,6 +145,51 @@ TEST(ZelVr, FastRendererMatchesThePlainOneOnRandomPanoramas) {
     }
     EXPECT_EQ(differing, 0) << "round " << round;
   }
+  // The renderer object, drawing in bands on two threads, gives the same picture.
+  ZEL_VR vr;
+  std::copy(cube.begin(), cube.begin() + zel_vr::Buffer_Pixels, vr.Buffer());
+  for (int frame = 0; frame < 20; ++frame) {
+    const View view = {frame * 411, frame * 97 - 900, 0.0f, 70.0f};
+    const std::vector<uint16_t> drawn = draw(vr, view);
+    std::vector<uint16_t> plain(W * H);
+    zel_vr::Render_Rows_Reference(cube.data(),
+                                  zel_vr::Make_View_Setup(horizontal_of(view.yaw), vertical_of(view.pitch), 0.0f,
+                                                          radians(view.fov_degrees), W, H, 1.0f),
+                                  plain.data(), W, 0, H);
+    ASSERT_TRUE(drawn == plain) << "frame " << frame;
+  }
+}
+
+TEST(ZelVr, SpanInterpolationStaysWithinAFifthOfATexelOfTheExactRays) {
+  // Face coordinates interpolated between span ends against the exact ray of
+  // every pixel, at the widest view that still interpolates and below it.
+  const float limit = static_cast<float>(zel_vr::Span_Fov_Limit);
+  int worst = 0;
+  for (float fov : {limit, 1.5707963f, 0.5f}) {
+    for (int view = 0; view < 24; ++view) {
+      const zel_vr::View_Setup setup = zel_vr::Make_View_Setup(
+          horizontal_of(view * 523), vertical_of((view * 311) % 3000 - 1500), 0.0f, fov, W, H, 1.0f);
+      ASSERT_TRUE(setup.spans);
+      for (int y = 0; y < H; y += 7) {
+        const auto ray = [&](int x) {
+          float d[3];
+          for (int c = 0; c < 3; ++c) d[c] = setup.base[c] + y * setup.down[c] + x * setup.step[c];
+          return zel_vr::Locate_Ray(d[0], d[1], d[2]);
+        };
+        for (int x = 0; x < W; x += zel_vr::Span) {
+          const zel_vr::Cube_Point start = ray(x), end = ray(x + zel_vr::Span);
+          if (start.face != end.face) continue;
+          for (int j = 1; j < zel_vr::Span; ++j) {
+            const zel_vr::Cube_Point exact = ray(x + j);
+            worst = std::max({worst, std::abs(zel_vr::Span_Lerp(start.u, end.u, j) - exact.u),
+                              std::abs(zel_vr::Span_Lerp(start.v, end.v, j) - exact.v)});
+          }
+        }
+      }
+    }
+  }
+  EXPECT_LE(worst, 32 / 5);  // in 1/32 of a texel
+  EXPECT_FALSE(zel_vr::Make_View_Setup(0, 0, 0, limit + 0.01f, W, H, 1.0f).spans);
 }
 
 TEST(ZelVr, DrawFillsExactlyItsRectangleWithTheLiveBuffer) {
