@@ -10,11 +10,6 @@ Script_Run_Hook run_hook = nullptr;
 
 void Run_Script_Set_Hook(Script_Run_Hook hook) { run_hook = hook; }
 
-void Script_Run(const char* name) {
-  // There is no frame loop yet: a run compiles the script, frees it and ends.
-  Script_Compile(name);
-  Script_Free();
-}
 
 void Run_Script_File(const char* name, const char* folder) {
   // A folder that cannot be entered leaves the run in the current directory.

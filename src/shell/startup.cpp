@@ -1,5 +1,6 @@
 #include "shell/startup.h"
 
+
 #include <unistd.h>
 
 #include <climits>
@@ -16,6 +17,9 @@
 #include "platform/message_box.h"
 #include "platform/platform.h"
 #include "platform/settings.h"
+#include "scene/runtime.h"
+#include "scene/thumbnail.h"
+#include "sound/sound.h"
 #include "platform/trace.h"
 #include "scene/run_script.h"
 #include "shell/hidden_screen.h"
@@ -201,6 +205,7 @@ bool Enter_Level(uint32_t n) {
 void Run_List_File(const char* name, const char* folder) { run_list_file(name, folder, Current_Level()); }
 
 void Play_Intro() {
+  Engine_Parameters_Set(255, 100, 255);
   if (Intro_Pending()) {
     if (!No_Logo()) Run_Script_File("intro.pak", "./");
     Set_Intro_Pending(false);
@@ -290,6 +295,9 @@ int Osterlin_Main(int argc, char** argv) {
   bool headless = options.headless || platform_options.headless;
   platform_options.headless = headless;
   Message_Box_Set_Headless(headless);
+  // Without a window (and in replays) the frame clock drives the sound mixer, so
+  // every run plays the same samples at the same frames.
+  if (headless || !platform_options.replay_path.empty()) Sound_Set_Output_Mode(Sound_Output::Pull);
 
   if (!Instance_Lock_Acquire()) {
     Show_Message(0x2040, "Cette application est d\xE9j\xE0 en cours d'utilisation");
@@ -309,6 +317,7 @@ int Osterlin_Main(int argc, char** argv) {
   char language[8];
   Read_Setting("lang", language, sizeof language);
   Set_Language_Code(language);
+  Thumbnail_Set_Size(232, 174);
   Play_Intro();
   Run_Levels();
   Platform_Set_Exit_Hook(nullptr);
