@@ -9,6 +9,11 @@
 #include <cstdio>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define ROZ_HAVE_AVX2_PATH 1
+#endif
+
 #include "roz/roz.h"
 #include "roz/roz_internal.h"
 #include "roz/roz_reference.h"
@@ -75,61 +80,131 @@ inline unsigned short Pack(int b, int g, int r) {
 template <int kVariant>
 constexpr int kGreenErrorMask = kVariant == k16_16 ? 0x3FFFF : 0x7FFFF;
 
-// Error diffusion of one strip held in g_planes (rows 0..7, row 8 carries the
-// error below the last row into the next strip).
-template <int kVariant, int kWidth>
-void Dither_Strip(unsigned short* out) {
-  int* blue = g_planes[0];
-  int* green = g_planes[1];
-  int* red = g_planes[2];
-  for (int x = 0; x < kWidth; ++x) {
-    blue[x] += blue[8 * kWidth + x];
-    green[x] += green[8 * kWidth + x];
-    red[x] += red[8 * kWidth + x];
-    blue[8 * kWidth + x] = green[8 * kWidth + x] = red[8 * kWidth + x] = 0;
-  }
-  for (int y = 0; y < 8; ++y) {
-    int* b_row = blue + y * kWidth;
-    int* g_row = green + y * kWidth;
-    int* r_row = red + y * kWidth;
-    unsigned short* o = out + y * kWidth;
-    int carry_b = 0, carry_g = 0, carry_r = 0;
-    for (int x = 0; x < kWidth - 1; ++x) {
-      const int b = Clamp_Channel(b_row[x] + carry_b);
-      const int g = Clamp_Channel(g_row[x] + carry_g);
-      const int r = Clamp_Channel(r_row[x] + carry_r);
-      o[x] = Pack<kVariant>(b, g, r);
-      carry_b = (b & 0x7FFFF) >> 1;
-      carry_g = (g & kGreenErrorMask<kVariant>) >> 1;
-      carry_r = (r & 0x7FFFF) >> 1;
-      b_row[x + kWidth] += carry_b;
-      g_row[x + kWidth] += carry_g;
-      r_row[x + kWidth] += carry_r;
-    }
-    const int x = kWidth - 1;
-    o[x] = Pack<kVariant>(Clamp_Channel(b_row[x] + carry_b), Clamp_Channel(g_row[x] + carry_g),
-                          Clamp_Channel(r_row[x] + carry_r));
-  }
-}
+// --- Fast implementation ----------------------------------------------------------
 
-// 8 x 8 samples of one block (Y, Cb, Cr, each -128..127) into the strip planes at column x0.
+// The fast path keeps a strip "skewed": sample (row y, column x) of each colour
+// plane sits at [(x + y) * 8 + y], so the eight pixels (y, t - y) that can be
+// dithered together (each needs only its left neighbour and the pixel above)
+// are one contiguous group of eight.
+alignas(32) int g_skewed[3][(640 + 8) * 8];
+int g_carry_row[3][640];  // error sent below the previous strip's last row
+alignas(16) unsigned short g_skewed_out[(640 + 8) * 8];
+
 template <int kWidth>
-inline void Store_Block(const Fixed_Tables& t, const int* y, const int* cb, const int* cr, int x0) {
+inline void Store_Block_Skewed(const Fixed_Tables& t, const int* y, const int* cb, const int* cr, int x0) {
   for (int row = 0; row < 8; ++row) {
-    int* b_out = g_planes[0] + row * kWidth + x0;
-    int* g_out = g_planes[1] + row * kWidth + x0;
-    int* r_out = g_planes[2] + row * kWidth + x0;
     for (int column = 0; column < 8; ++column) {
       const int k = row * 8 + column;
+      const int at = (x0 + column + row) * 8 + row;
       const int luma = (y[k] + 128) << 16;
-      b_out[column] = luma + t.blue_cb[cb[k] + 128];
-      g_out[column] = luma + t.green_cb[cb[k] + 128] + t.green_cr[cr[k] + 128];
-      r_out[column] = luma + t.red_cr[cr[k] + 128];
+      g_skewed[0][at] = luma + t.blue_cb[cb[k] + 128];
+      g_skewed[1][at] = luma + t.green_cb[cb[k] + 128] + t.green_cr[cr[k] + 128];
+      g_skewed[2][at] = luma + t.red_cr[cr[k] + 128];
     }
   }
 }
 
-// --- Fast implementation ----------------------------------------------------------
+template <int kVariant, int kWidth>
+void Dither_Strip_Skewed(unsigned short* out) {
+  for (int y = 0; y < 8; ++y) {
+    int carry[3] = {0, 0, 0};
+    for (int x = 0; x < kWidth; ++x) {
+      const int at = (x + y) * 8 + y;
+      int v[3];
+      for (int c = 0; c < 3; ++c) {
+        int value = g_skewed[c][at] + carry[c];
+        if (y == 0) value += g_carry_row[c][x];
+        v[c] = Clamp_Channel(value);
+      }
+      out[y * kWidth + x] = Pack<kVariant>(v[0], v[1], v[2]);
+      const bool diffuses = x < kWidth - 1;
+      const int masks[3] = {0x7FFFF, kGreenErrorMask<kVariant>, 0x7FFFF};
+      for (int c = 0; c < 3; ++c) {
+        const int e = diffuses ? (v[c] & masks[c]) >> 1 : 0;
+        carry[c] = e;
+        if (y < 7) {
+          g_skewed[c][at + 9] += e;  // (y + 1, x)
+        } else {
+          g_carry_row[c][x] = e;
+        }
+      }
+    }
+  }
+}
+
+#if defined(ROZ_HAVE_AVX2_PATH)
+template <int kVariant, int kWidth>
+__attribute__((target("avx2"))) void Dither_Strip_Avx2(unsigned short* out) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i top = _mm256_set1_epi32(0xFF0000);
+  const __m256i masks[3] = {_mm256_set1_epi32(0x7FFFF), _mm256_set1_epi32(kGreenErrorMask<kVariant>),
+                            _mm256_set1_epi32(0x7FFFF)};
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  const __m256i from_above = _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6);
+  const __m256i last_diffusing = _mm256_set1_epi32(kWidth - 1);
+  __m256i carry[3] = {zero, zero, zero};
+  __m256i below[3] = {zero, zero, zero};
+  for (int t = 0; t < kWidth + 7; ++t) {
+    const __m256i x = _mm256_sub_epi32(_mm256_set1_epi32(t), lanes);
+    // Lanes whose pixel exists and is not its row's last pixel pass error on.
+    const __m256i diffuses =
+        _mm256_andnot_si256(_mm256_cmpgt_epi32(zero, x), _mm256_cmpgt_epi32(last_diffusing, x));
+    __m256i v[3];
+    for (int c = 0; c < 3; ++c) {
+      __m256i above = _mm256_permutevar8x32_epi32(below[c], from_above);
+      above = _mm256_insert_epi32(above, t < kWidth ? g_carry_row[c][t] : 0, 0);
+      __m256i value = _mm256_load_si256(reinterpret_cast<const __m256i*>(g_skewed[c] + t * 8));
+      value = _mm256_add_epi32(_mm256_add_epi32(value, carry[c]), above);
+      value = _mm256_min_epi32(_mm256_max_epi32(value, zero), top);
+      const __m256i e = _mm256_and_si256(_mm256_srli_epi32(_mm256_and_si256(value, masks[c]), 1), diffuses);
+      carry[c] = e;
+      below[c] = e;
+      v[c] = value;
+      if (t >= 7 && t - 7 < kWidth) g_carry_row[c][t - 7] = _mm256_extract_epi32(e, 7);
+    }
+    __m256i packed;
+    if (kVariant == k16_16) {
+      packed = _mm256_or_si256(
+          _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(v[2], 8), _mm256_set1_epi32(0xF800)),
+                          _mm256_and_si256(_mm256_srli_epi32(v[1], 13), _mm256_set1_epi32(0x07E0))),
+          _mm256_srli_epi32(v[0], 19));
+    } else if (kVariant == k15_16) {
+      packed = _mm256_or_si256(
+          _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(v[2], 8), _mm256_set1_epi32(0xF800)),
+                          _mm256_and_si256(_mm256_srli_epi32(v[1], 13), _mm256_set1_epi32(0x07C0))),
+          _mm256_srli_epi32(v[0], 19));
+    } else {
+      packed = _mm256_or_si256(
+          _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(v[2], 9), _mm256_set1_epi32(0x7C00)),
+                          _mm256_and_si256(_mm256_srli_epi32(v[1], 14), _mm256_set1_epi32(0x03E0))),
+          _mm256_srli_epi32(v[0], 19));
+    }
+    // Eight 16-bit pixels of one diagonal, stored skewed like the planes.
+    const __m256i narrow = _mm256_permute4x64_epi64(_mm256_packus_epi32(packed, packed), 0x08);
+    _mm_store_si128(reinterpret_cast<__m128i*>(g_skewed_out + t * 8), _mm256_castsi256_si128(narrow));
+  }
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < kWidth; ++x) out[y * kWidth + x] = g_skewed_out[(x + y) * 8 + y];
+  }
+}
+
+bool Have_Avx2() {
+  static const bool have = __builtin_cpu_supports("avx2");
+  return have;
+}
+#endif
+
+template <int kVariant, int kWidth>
+void Dither_Strip_Fast(unsigned short* out) {
+#if defined(ROZ_HAVE_AVX2_PATH)
+  if (Have_Avx2()) {
+    Dither_Strip_Avx2<kVariant, kWidth>(out);
+    return;
+  }
+#endif
+  Dither_Strip_Skewed<kVariant, kWidth>(out);
+}
+
 
 // Bit reader over one section, next bits at the top of a 64-bit word; bytes past
 // the section read as 0.
@@ -192,13 +267,13 @@ const Magnitude_Table& Magnitudes() {
 
 // Inverse transform of one plane with shortcuts for empty columns and rows (an
 // all-zero AC part makes a pass output its DC eight times, exactly).
-inline void Fast_Inverse(int32_t* v, unsigned column_mask, int* out) {
+inline void Fast_Inverse(const int32_t* c, unsigned column_mask, int32_t* v, int* out) {
   for (int column = 0; column < 8; ++column) {
     if (column_mask & (1u << column)) {
-      Inverse_Pass(v + column, 8);
-    } else if (v[column] != 0) {
-      const int32_t dc = v[column];
-      for (int row = 1; row < 8; ++row) v[row * 8 + column] = dc;
+      Inverse_Pass_From(c + column, v + column, 8);
+    } else {
+      const int32_t dc = c[column];
+      for (int row = 0; row < 8; ++row) v[row * 8 + column] = dc;
     }
   }
   for (int row = 0; row < 8; ++row) {
@@ -235,14 +310,16 @@ void Fast_Unpack(unsigned short* out, const unsigned char* stream, int length, i
   uint32_t dc_pos = 0;
   uint32_t code_pos = 0;
 
-  std::memset(g_planes, 0, sizeof g_planes);
-  alignas(32) int32_t coefficients[64];
+  std::memset(g_carry_row, 0, sizeof g_carry_row);
+  alignas(32) int32_t coefficients[64] = {};
+  alignas(32) int32_t work[64];
   alignas(32) int samples[3][64];
+  int placed[64];
   for (int strip = 0; strip < height / 8; ++strip) {
     for (int block = 0; block < kWidth / 8; ++block) {
       for (int plane = 0; plane < 3; ++plane) {
         const int* multiplier = multipliers[plane];
-        std::memset(coefficients, 0, sizeof coefficients);
+        int placed_count = 0;
         // DC: eight bits, least significant first, so always one whole byte.
         const int dc_byte = dc_pos < dc_length ? dc[dc_pos] : 0;
         ++dc_pos;
@@ -270,14 +347,17 @@ void Fast_Unpack(unsigned short* out, const unsigned char* stream, int length, i
           }
           const int natural = kZigzag[p];
           coefficients[natural] = value * multiplier[p];
+          placed[placed_count++] = natural;
           column_mask |= (natural >= 8 ? 1u : 0u) << (natural & 7);
           ++p;
         }
-        Fast_Inverse(coefficients, column_mask, samples[plane]);
+        Fast_Inverse(coefficients, column_mask, work, samples[plane]);
+        // Clear only what was placed, ready for the next plane.
+        for (int i = 0; i < placed_count; ++i) coefficients[placed[i]] = 0;
       }
-      Store_Block<kWidth>(tables, samples[0], samples[1], samples[2], block * 8);
+      Store_Block_Skewed<kWidth>(tables, samples[0], samples[1], samples[2], block * 8);
     }
-    Dither_Strip<kVariant, kWidth>(out + static_cast<long>(strip) * 8 * kWidth);
+    Dither_Strip_Fast<kVariant, kWidth>(out + static_cast<long>(strip) * 8 * kWidth);
   }
   Set_Status_Ok();
 }
