@@ -194,10 +194,12 @@ bool Have_Avx2() {
 }
 #endif
 
+extern bool g_simd_enabled;
+
 template <int kVariant, int kWidth>
 void Dither_Strip_Fast(unsigned short* out) {
 #if defined(ROZ_HAVE_AVX2_PATH)
-  if (Have_Avx2()) {
+  if (g_simd_enabled && Have_Avx2()) {
     Dither_Strip_Avx2<kVariant, kWidth>(out);
     return;
   }
@@ -288,28 +290,75 @@ inline void Fast_Inverse(const int32_t* c, unsigned column_mask, int32_t* v, int
   }
 }
 
-template <int kVariant, int kWidth>
-void Fast_Unpack(unsigned short* out, const unsigned char* stream, int length, int quality, int height) {
-  Stream_Sections sections;
-  uint32_t table_length = 0;
-  if (!Open_Fixed_Stream(stream, length, sections, table_length)) return;
-  Fixed_Tables tables;
-  Build_Fixed_Tables(quality, tables);
-  // Multipliers in stream order, so each coefficient is dequantised as it is placed.
-  int multipliers[3][64];
+// Coefficient decoding shared by the fast decoders: code bytes, AC magnitude
+// bits and DC bytes, each bounded by what the stream holds.
+struct Coefficient_Source {
+  const unsigned char* codes;
+  uint32_t code_count;
+  uint32_t code_pos = 0;
+  Fast_Bits ac;
+  const unsigned char* dc;
+  uint32_t dc_length;
+  uint32_t dc_pos = 0;
+  const Magnitude_Table& magnitudes;
+
+  // One plane into `coefficients` (natural order, dequantised; the array must be
+  // zero on entry). Records the natural positions of placed AC values in
+  // `placed` and returns their count; `column_mask` gets a bit for each column
+  // holding an AC value below row 0.
+  __attribute__((always_inline)) inline int Decode_Plane(const int* multiplier, int32_t* coefficients, int* placed,
+                                                         unsigned& column_mask) {
+    int placed_count = 0;
+    // DC: eight bits, least significant first, so always one whole byte.
+    const int dc_byte = dc_pos < dc_length ? dc[dc_pos] : 0;
+    ++dc_pos;
+    coefficients[0] = static_cast<signed char>(magnitudes.reverse[dc_byte]) * multiplier[0];
+    column_mask = 0;
+    int p = 1;
+    while (p < 64) {
+      const int code = code_pos < code_count ? codes[code_pos++] : 0;
+      if (code == 0x00) break;
+      if (code == 0xF0) {
+        p += 16;
+        continue;
+      }
+      const int run = code >> 4, size = code & 15;
+      p += run;
+      if (p > 63) break;
+      int value;
+      if (size <= 8) {
+        if (ac.bits < 8) ac.Refill();
+        value = magnitudes.value[size][ac.buffer >> 56];
+        ac.buffer <<= size;
+        ac.bits -= size;
+      } else {
+        value = Extend_Magnitude(ac.Read_Reversed(size), size);
+      }
+      const int natural = kZigzag[p];
+      coefficients[natural] = value * multiplier[p];
+      placed[placed_count++] = natural;
+      column_mask |= (natural >= 8 ? 1u : 0u) << (natural & 7);
+      ++p;
+    }
+    return placed_count;
+  }
+};
+
+// Multipliers in stream order, so each coefficient is dequantised as it is placed.
+void Stream_Order_Multipliers(const Fixed_Tables& tables, int multipliers[3][64]) {
   for (int p = 0; p < 64; ++p) {
     multipliers[0][p] = tables.luminance[kZigzag[p]];
     multipliers[1][p] = multipliers[2][p] = tables.chrominance[kZigzag[p]];
   }
-  const uint32_t code_count = g_coder.Decode(sections.huffman + table_length, sections.huffman_length - table_length,
-                                             g_codes, sections.code_count);
-  const Magnitude_Table& magnitudes = Magnitudes();
-  Fast_Bits ac{sections.ac, sections.ac_length};
-  const unsigned char* dc = sections.dc;
-  const uint32_t dc_length = sections.dc_length;
-  uint32_t dc_pos = 0;
-  uint32_t code_pos = 0;
+}
 
+template <int kVariant, int kWidth>
+void Fast_Unpack_Scalar(unsigned short* out, const Stream_Sections& sections, uint32_t code_count,
+                        const Fixed_Tables& tables, int height) {
+  int multipliers[3][64];
+  Stream_Order_Multipliers(tables, multipliers);
+  Coefficient_Source source{g_codes, code_count, 0, Fast_Bits{sections.ac, sections.ac_length},
+                            sections.dc, sections.dc_length, 0, Magnitudes()};
   std::memset(g_carry_row, 0, sizeof g_carry_row);
   alignas(32) int32_t coefficients[64] = {};
   alignas(32) int32_t work[64];
@@ -318,39 +367,8 @@ void Fast_Unpack(unsigned short* out, const unsigned char* stream, int length, i
   for (int strip = 0; strip < height / 8; ++strip) {
     for (int block = 0; block < kWidth / 8; ++block) {
       for (int plane = 0; plane < 3; ++plane) {
-        const int* multiplier = multipliers[plane];
-        int placed_count = 0;
-        // DC: eight bits, least significant first, so always one whole byte.
-        const int dc_byte = dc_pos < dc_length ? dc[dc_pos] : 0;
-        ++dc_pos;
-        coefficients[0] = static_cast<signed char>(magnitudes.reverse[dc_byte]) * multiplier[0];
-        unsigned column_mask = 0;
-        int p = 1;
-        while (p < 64) {
-          const int code = code_pos < code_count ? g_codes[code_pos++] : 0;
-          if (code == 0x00) break;
-          if (code == 0xF0) {
-            p += 16;
-            continue;
-          }
-          const int run = code >> 4, size = code & 15;
-          p += run;
-          if (p > 63) break;
-          int value;
-          if (size <= 8) {
-            if (ac.bits < 8) ac.Refill();
-            value = magnitudes.value[size][ac.buffer >> 56];
-            ac.buffer <<= size;
-            ac.bits -= size;
-          } else {
-            value = Extend_Magnitude(ac.Read_Reversed(size), size);
-          }
-          const int natural = kZigzag[p];
-          coefficients[natural] = value * multiplier[p];
-          placed[placed_count++] = natural;
-          column_mask |= (natural >= 8 ? 1u : 0u) << (natural & 7);
-          ++p;
-        }
+        unsigned column_mask;
+        const int placed_count = source.Decode_Plane(multipliers[plane], coefficients, placed, column_mask);
         Fast_Inverse(coefficients, column_mask, work, samples[plane]);
         // Clear only what was placed, ready for the next plane.
         for (int i = 0; i < placed_count; ++i) coefficients[placed[i]] = 0;
@@ -359,6 +377,201 @@ void Fast_Unpack(unsigned short* out, const unsigned char* stream, int length, i
     }
     Dither_Strip_Fast<kVariant, kWidth>(out + static_cast<long>(strip) * 8 * kWidth);
   }
+}
+
+#if defined(ROZ_HAVE_AVX2_PATH)
+// Strip planes of the AVX2 path, row-major: sample (y, x) at [y * kWidth + x],
+// with room for the diagonal reads past the last row.
+alignas(32) int g_rows[3][640 * 9 + 16];
+
+#define ROZ_AVX2 __attribute__((target("avx2"), always_inline)) inline
+
+ROZ_AVX2 __m256i Mul16_Avx2(__m256i x, int k) {
+  // Low 32 bits of the product, then an arithmetic shift: the scalar Mul16.
+  return _mm256_srai_epi32(_mm256_mullo_epi32(x, _mm256_set1_epi32(k)), 16);
+}
+
+// The inverse pass on eight lanes at once: v[0..7] are the pass's inputs c0..c7.
+ROZ_AVX2 void Inverse_Pass_Avx2(__m256i v[8]) {
+  const __m256i t10 = _mm256_add_epi32(v[0], v[4]), t11 = _mm256_sub_epi32(v[0], v[4]);
+  const __m256i t13 = _mm256_add_epi32(v[2], v[6]);
+  const __m256i t12 = _mm256_sub_epi32(Mul16_Avx2(_mm256_sub_epi32(v[2], v[6]), 92682), t13);
+  const __m256i tmp0 = _mm256_add_epi32(t10, t13), tmp3 = _mm256_sub_epi32(t10, t13);
+  const __m256i tmp1 = _mm256_add_epi32(t11, t12), tmp2 = _mm256_sub_epi32(t11, t12);
+  const __m256i z13 = _mm256_add_epi32(v[5], v[3]), z10 = _mm256_sub_epi32(v[5], v[3]);
+  const __m256i z11 = _mm256_add_epi32(v[1], v[7]), z12 = _mm256_sub_epi32(v[1], v[7]);
+  const __m256i tmp7 = _mm256_add_epi32(z11, z13);
+  const __m256i u11 = Mul16_Avx2(_mm256_sub_epi32(z11, z13), 92682);
+  const __m256i z5 = Mul16_Avx2(_mm256_add_epi32(z10, z12), 121095);
+  const __m256i u10 = _mm256_sub_epi32(Mul16_Avx2(z12, 70936), z5);
+  const __m256i u12 = _mm256_add_epi32(Mul16_Avx2(z10, -171254), z5);
+  const __m256i tmp6 = _mm256_sub_epi32(u12, tmp7);
+  const __m256i tmp5 = _mm256_sub_epi32(u11, tmp6);
+  const __m256i tmp4 = _mm256_add_epi32(u10, tmp5);
+  v[0] = _mm256_add_epi32(tmp0, tmp7);
+  v[7] = _mm256_sub_epi32(tmp0, tmp7);
+  v[1] = _mm256_add_epi32(tmp1, tmp6);
+  v[6] = _mm256_sub_epi32(tmp1, tmp6);
+  v[2] = _mm256_add_epi32(tmp2, tmp5);
+  v[5] = _mm256_sub_epi32(tmp2, tmp5);
+  v[4] = _mm256_add_epi32(tmp3, tmp4);
+  v[3] = _mm256_sub_epi32(tmp3, tmp4);
+}
+
+ROZ_AVX2 void Transpose_Avx2(__m256i r[8]) {
+  const __m256i t0 = _mm256_unpacklo_epi32(r[0], r[1]), t1 = _mm256_unpackhi_epi32(r[0], r[1]);
+  const __m256i t2 = _mm256_unpacklo_epi32(r[2], r[3]), t3 = _mm256_unpackhi_epi32(r[2], r[3]);
+  const __m256i t4 = _mm256_unpacklo_epi32(r[4], r[5]), t5 = _mm256_unpackhi_epi32(r[4], r[5]);
+  const __m256i t6 = _mm256_unpacklo_epi32(r[6], r[7]), t7 = _mm256_unpackhi_epi32(r[6], r[7]);
+  const __m256i u0 = _mm256_unpacklo_epi64(t0, t2), u1 = _mm256_unpackhi_epi64(t0, t2);
+  const __m256i u2 = _mm256_unpacklo_epi64(t1, t3), u3 = _mm256_unpackhi_epi64(t1, t3);
+  const __m256i u4 = _mm256_unpacklo_epi64(t4, t6), u5 = _mm256_unpackhi_epi64(t4, t6);
+  const __m256i u6 = _mm256_unpacklo_epi64(t5, t7), u7 = _mm256_unpackhi_epi64(t5, t7);
+  r[0] = _mm256_permute2x128_si256(u0, u4, 0x20);
+  r[1] = _mm256_permute2x128_si256(u1, u5, 0x20);
+  r[2] = _mm256_permute2x128_si256(u2, u6, 0x20);
+  r[3] = _mm256_permute2x128_si256(u3, u7, 0x20);
+  r[4] = _mm256_permute2x128_si256(u0, u4, 0x31);
+  r[5] = _mm256_permute2x128_si256(u1, u5, 0x31);
+  r[6] = _mm256_permute2x128_si256(u2, u6, 0x31);
+  r[7] = _mm256_permute2x128_si256(u3, u7, 0x31);
+}
+
+// trunc(x / 16) clamped to -128..127, on eight lanes.
+ROZ_AVX2 __m256i Descale_Avx2(__m256i x) {
+  const __m256i bias = _mm256_and_si256(_mm256_srai_epi32(x, 31), _mm256_set1_epi32(15));
+  const __m256i q = _mm256_srai_epi32(_mm256_add_epi32(x, bias), 4);
+  return _mm256_min_epi32(_mm256_max_epi32(q, _mm256_set1_epi32(-128)), _mm256_set1_epi32(127));
+}
+
+// Inverse transform of one plane; rows[r] receives row r of the samples.
+ROZ_AVX2 void Inverse_Avx2(const int32_t* c, bool only_dc, __m256i rows[8]) {
+  if (only_dc) {
+    const __m256i sample = _mm256_set1_epi32(Descale(c[0]));
+    for (int r = 0; r < 8; ++r) rows[r] = sample;
+    return;
+  }
+  for (int r = 0; r < 8; ++r) rows[r] = _mm256_load_si256(reinterpret_cast<const __m256i*>(c + r * 8));
+  Inverse_Pass_Avx2(rows);  // columns (lanes) across the rows
+  Transpose_Avx2(rows);
+  Inverse_Pass_Avx2(rows);  // rows, now in lanes
+  Transpose_Avx2(rows);
+  for (int r = 0; r < 8; ++r) rows[r] = Descale_Avx2(rows[r]);
+}
+
+template <int kVariant, int kWidth>
+__attribute__((target("avx2"))) void Dither_Rows_Avx2(unsigned short* out) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i top = _mm256_set1_epi32(0xFF0000);
+  const __m256i masks[3] = {_mm256_set1_epi32(0x7FFFF), _mm256_set1_epi32(kGreenErrorMask<kVariant>),
+                            _mm256_set1_epi32(0x7FFFF)};
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  // Lane y reads pixel (y, t - y), at y * kWidth + t - y.
+  const __m256i diagonal = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(kWidth - 1));
+  const __m256i from_above = _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6);
+  const __m256i last_diffusing = _mm256_set1_epi32(kWidth - 1);
+  __m256i carry[3] = {zero, zero, zero};
+  __m256i below[3] = {zero, zero, zero};
+  for (int t = 0; t < kWidth + 7; ++t) {
+    const __m256i x = _mm256_sub_epi32(_mm256_set1_epi32(t), lanes);
+    const __m256i diffuses =
+        _mm256_andnot_si256(_mm256_cmpgt_epi32(zero, x), _mm256_cmpgt_epi32(last_diffusing, x));
+    __m256i v[3];
+    for (int c = 0; c < 3; ++c) {
+      __m256i above = _mm256_permutevar8x32_epi32(below[c], from_above);
+      above = _mm256_insert_epi32(above, t < kWidth ? g_carry_row[c][t] : 0, 0);
+      __m256i value = _mm256_i32gather_epi32(g_rows[c] + t, diagonal, 4);
+      value = _mm256_add_epi32(_mm256_add_epi32(value, carry[c]), above);
+      value = _mm256_min_epi32(_mm256_max_epi32(value, zero), top);
+      const __m256i e = _mm256_and_si256(_mm256_srli_epi32(_mm256_and_si256(value, masks[c]), 1), diffuses);
+      carry[c] = e;
+      below[c] = e;
+      v[c] = value;
+      if (t >= 7 && t - 7 < kWidth) g_carry_row[c][t - 7] = _mm256_extract_epi32(e, 7);
+    }
+    __m256i packed;
+    if (kVariant == k16_16) {
+      packed = _mm256_or_si256(
+          _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(v[2], 8), _mm256_set1_epi32(0xF800)),
+                          _mm256_and_si256(_mm256_srli_epi32(v[1], 13), _mm256_set1_epi32(0x07E0))),
+          _mm256_srli_epi32(v[0], 19));
+    } else if (kVariant == k15_16) {
+      packed = _mm256_or_si256(
+          _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(v[2], 8), _mm256_set1_epi32(0xF800)),
+                          _mm256_and_si256(_mm256_srli_epi32(v[1], 13), _mm256_set1_epi32(0x07C0))),
+          _mm256_srli_epi32(v[0], 19));
+    } else {
+      packed = _mm256_or_si256(
+          _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(v[2], 9), _mm256_set1_epi32(0x7C00)),
+                          _mm256_and_si256(_mm256_srli_epi32(v[1], 14), _mm256_set1_epi32(0x03E0))),
+          _mm256_srli_epi32(v[0], 19));
+    }
+    const __m256i narrow = _mm256_permute4x64_epi64(_mm256_packus_epi32(packed, packed), 0x08);
+    _mm_store_si128(reinterpret_cast<__m128i*>(g_skewed_out + t * 8), _mm256_castsi256_si128(narrow));
+  }
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < kWidth; ++x) out[y * kWidth + x] = g_skewed_out[(x + y) * 8 + y];
+  }
+}
+
+template <int kVariant, int kWidth>
+__attribute__((target("avx2"))) void Fast_Unpack_Avx2(unsigned short* out, const Stream_Sections& sections,
+                                                      uint32_t code_count, const Fixed_Tables& tables, int height) {
+  int multipliers[3][64];
+  Stream_Order_Multipliers(tables, multipliers);
+  Coefficient_Source source{g_codes, code_count, 0, Fast_Bits{sections.ac, sections.ac_length},
+                            sections.dc, sections.dc_length, 0, Magnitudes()};
+  std::memset(g_carry_row, 0, sizeof g_carry_row);
+  alignas(32) int32_t coefficients[64] = {};
+  int placed[64];
+  const __m256i bias = _mm256_set1_epi32(128);
+  for (int strip = 0; strip < height / 8; ++strip) {
+    for (int block = 0; block < kWidth / 8; ++block) {
+      __m256i samples[3][8];
+      for (int plane = 0; plane < 3; ++plane) {
+        unsigned column_mask;
+        const int placed_count = source.Decode_Plane(multipliers[plane], coefficients, placed, column_mask);
+        Inverse_Avx2(coefficients, placed_count == 0, samples[plane]);
+        for (int i = 0; i < placed_count; ++i) coefficients[placed[i]] = 0;
+      }
+      const int x0 = block * 8;
+      for (int r = 0; r < 8; ++r) {
+        const __m256i luma = _mm256_slli_epi32(_mm256_add_epi32(samples[0][r], bias), 16);
+        const __m256i cb = _mm256_add_epi32(samples[1][r], bias);
+        const __m256i cr = _mm256_add_epi32(samples[2][r], bias);
+        const __m256i blue = _mm256_add_epi32(luma, _mm256_i32gather_epi32(tables.blue_cb, cb, 4));
+        const __m256i green = _mm256_add_epi32(_mm256_add_epi32(luma, _mm256_i32gather_epi32(tables.green_cb, cb, 4)),
+                                               _mm256_i32gather_epi32(tables.green_cr, cr, 4));
+        const __m256i red = _mm256_add_epi32(luma, _mm256_i32gather_epi32(tables.red_cr, cr, 4));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(g_rows[0] + r * kWidth + x0), blue);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(g_rows[1] + r * kWidth + x0), green);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(g_rows[2] + r * kWidth + x0), red);
+      }
+    }
+    Dither_Rows_Avx2<kVariant, kWidth>(out + static_cast<long>(strip) * 8 * kWidth);
+  }
+}
+#endif
+
+bool g_simd_enabled = true;
+
+template <int kVariant, int kWidth>
+void Fast_Unpack(unsigned short* out, const unsigned char* stream, int length, int quality, int height) {
+  Stream_Sections sections;
+  uint32_t table_length = 0;
+  if (!Open_Fixed_Stream(stream, length, sections, table_length)) return;
+  Fixed_Tables tables;
+  Build_Fixed_Tables(quality, tables);
+  const uint32_t code_count = g_coder.Decode(sections.huffman + table_length, sections.huffman_length - table_length,
+                                             g_codes, sections.code_count);
+#if defined(ROZ_HAVE_AVX2_PATH)
+  if (g_simd_enabled && Have_Avx2()) {
+    Fast_Unpack_Avx2<kVariant, kWidth>(out, sections, code_count, tables, height);
+    Set_Status_Ok();
+    return;
+  }
+#endif
+  Fast_Unpack_Scalar<kVariant, kWidth>(out, sections, code_count, tables, height);
   Set_Status_Ok();
 }
 
@@ -500,3 +713,5 @@ void Roz_Reference_Unpack_Fixed(unsigned short* out, const unsigned char* stream
       break;
   }
 }
+
+void Roz_Use_Simd(int enabled) { g_simd_enabled = enabled != 0; }

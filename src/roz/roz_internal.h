@@ -132,7 +132,7 @@ class Huffman_Coder {
 
   // Look-up of the first kLookupBits bits: symbol and code length, or (for longer
   // codes) the internal node reached after kLookupBits bits with length 0.
-  static constexpr int kLookupBits = 10;
+  static constexpr int kLookupBits = 11;
   struct Entry {
     int16_t node;
     int16_t length;

@@ -230,22 +230,33 @@ TEST(RozFixed, FastDecodersMatchThePlainOne) {
       picture = Encode_Picture(f.width, f.height, 24, Smooth_Picture(f.width, f.height, 3, f.variant), quality);
     }
     streams.push_back(picture);
-    Bytes cut = streams[0];
-    cut.resize(cut.size() * 2 / 3);
-    streams.push_back(cut);
-    for (int r = 0; r < (f.height == 480 ? 3 : 1); ++r) {
+    // Cut and random streams on the small size only: the panorama size runs the
+    // same code with another width, and its plain decoding is slow.
+    if (f.height == 480) {
+      Bytes cut = streams[0];
+      cut.resize(cut.size() * 2 / 3);
+      streams.push_back(cut);
+    }
+    for (int r = 0; r < (f.height == 480 ? 3 : 0); ++r) {
       streams.push_back(Random_Stream(random, static_cast<uint32_t>(random() % 400000), random() % 200000,
                                       random() % 300000, random() % 300000));
     }
     for (size_t s = 0; s < streams.size(); ++s) {
       const int q = s == 0 ? encoded_quality[f.height == 480 ? 0 : 1] : 1 + static_cast<int>(random() % 100);
-      std::vector<unsigned short> fast(pixels, 1), plain(pixels, 2);
-      f.decode(fast.data(), streams[s].data(), static_cast<int>(streams[s].size()), q);
-      ASSERT_EQ(Roz_Last_Status(), 0);
+      std::vector<unsigned short> plain(pixels, 2);
       Roz_Reference_Unpack_Fixed(plain.data(), streams[s].data(), static_cast<int>(streams[s].size()), q, f.width,
                                  f.height, f.variant);
       ASSERT_EQ(Roz_Last_Status(), 0);
-      ASSERT_TRUE(fast == plain) << f.width << "x" << f.height << " variant " << f.variant << " stream " << s;
+      // The vector path (where the machine has one) and the scalar fallback.
+      for (int simd : {1, 0}) {
+        std::vector<unsigned short> fast(pixels, 1);
+        Roz_Use_Simd(simd);
+        f.decode(fast.data(), streams[s].data(), static_cast<int>(streams[s].size()), q);
+        Roz_Use_Simd(1);
+        ASSERT_EQ(Roz_Last_Status(), 0);
+        ASSERT_TRUE(fast == plain) << f.width << "x" << f.height << " variant " << f.variant << " stream " << s
+                                   << (simd ? " vector" : " scalar");
+      }
     }
   }
 }
