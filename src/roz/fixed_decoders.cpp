@@ -82,10 +82,11 @@ constexpr int kGreenErrorMask = kVariant == k16_16 ? 0x3FFFF : 0x7FFFF;
 
 // --- Fast implementation ----------------------------------------------------------
 
-// The fast path keeps a strip "skewed": sample (row y, column x) of each colour
-// plane sits at [(x + y) * 8 + y], so the eight pixels (y, t - y) that can be
-// dithered together (each needs only its left neighbour and the pixel above)
-// are one contiguous group of eight.
+// The eight pixels (y, t - y) of a strip's diagonal t can be dithered together:
+// each needs only its left neighbour and the pixel above, both on diagonal t - 1.
+// The scalar path keeps its strip "skewed" (sample (y, x) at [(x + y) * 8 + y])
+// so that a diagonal is contiguous; the vector path reads diagonals from
+// row-major planes and writes its pixels diagonal by diagonal.
 alignas(32) int g_skewed[3][(640 + 8) * 8];
 int g_carry_row[3][640];  // error sent below the previous strip's last row
 alignas(16) unsigned short g_skewed_out[(640 + 8) * 8];
@@ -133,79 +134,12 @@ void Dither_Strip_Skewed(unsigned short* out) {
 }
 
 #if defined(ROZ_HAVE_AVX2_PATH)
-template <int kVariant, int kWidth>
-__attribute__((target("avx2"))) void Dither_Strip_Avx2(unsigned short* out) {
-  const __m256i zero = _mm256_setzero_si256();
-  const __m256i top = _mm256_set1_epi32(0xFF0000);
-  const __m256i masks[3] = {_mm256_set1_epi32(0x7FFFF), _mm256_set1_epi32(kGreenErrorMask<kVariant>),
-                            _mm256_set1_epi32(0x7FFFF)};
-  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-  const __m256i from_above = _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6);
-  const __m256i last_diffusing = _mm256_set1_epi32(kWidth - 1);
-  __m256i carry[3] = {zero, zero, zero};
-  __m256i below[3] = {zero, zero, zero};
-  for (int t = 0; t < kWidth + 7; ++t) {
-    const __m256i x = _mm256_sub_epi32(_mm256_set1_epi32(t), lanes);
-    // Lanes whose pixel exists and is not its row's last pixel pass error on.
-    const __m256i diffuses =
-        _mm256_andnot_si256(_mm256_cmpgt_epi32(zero, x), _mm256_cmpgt_epi32(last_diffusing, x));
-    __m256i v[3];
-    for (int c = 0; c < 3; ++c) {
-      __m256i above = _mm256_permutevar8x32_epi32(below[c], from_above);
-      above = _mm256_insert_epi32(above, t < kWidth ? g_carry_row[c][t] : 0, 0);
-      __m256i value = _mm256_load_si256(reinterpret_cast<const __m256i*>(g_skewed[c] + t * 8));
-      value = _mm256_add_epi32(_mm256_add_epi32(value, carry[c]), above);
-      value = _mm256_min_epi32(_mm256_max_epi32(value, zero), top);
-      const __m256i e = _mm256_and_si256(_mm256_srli_epi32(_mm256_and_si256(value, masks[c]), 1), diffuses);
-      carry[c] = e;
-      below[c] = e;
-      v[c] = value;
-      if (t >= 7 && t - 7 < kWidth) g_carry_row[c][t - 7] = _mm256_extract_epi32(e, 7);
-    }
-    __m256i packed;
-    if (kVariant == k16_16) {
-      packed = _mm256_or_si256(
-          _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(v[2], 8), _mm256_set1_epi32(0xF800)),
-                          _mm256_and_si256(_mm256_srli_epi32(v[1], 13), _mm256_set1_epi32(0x07E0))),
-          _mm256_srli_epi32(v[0], 19));
-    } else if (kVariant == k15_16) {
-      packed = _mm256_or_si256(
-          _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(v[2], 8), _mm256_set1_epi32(0xF800)),
-                          _mm256_and_si256(_mm256_srli_epi32(v[1], 13), _mm256_set1_epi32(0x07C0))),
-          _mm256_srli_epi32(v[0], 19));
-    } else {
-      packed = _mm256_or_si256(
-          _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(v[2], 9), _mm256_set1_epi32(0x7C00)),
-                          _mm256_and_si256(_mm256_srli_epi32(v[1], 14), _mm256_set1_epi32(0x03E0))),
-          _mm256_srli_epi32(v[0], 19));
-    }
-    // Eight 16-bit pixels of one diagonal, stored skewed like the planes.
-    const __m256i narrow = _mm256_permute4x64_epi64(_mm256_packus_epi32(packed, packed), 0x08);
-    _mm_store_si128(reinterpret_cast<__m128i*>(g_skewed_out + t * 8), _mm256_castsi256_si128(narrow));
-  }
-  for (int y = 0; y < 8; ++y) {
-    for (int x = 0; x < kWidth; ++x) out[y * kWidth + x] = g_skewed_out[(x + y) * 8 + y];
-  }
-}
-
 bool Have_Avx2() {
   static const bool have = __builtin_cpu_supports("avx2");
   return have;
 }
 #endif
 
-extern bool g_simd_enabled;
-
-template <int kVariant, int kWidth>
-void Dither_Strip_Fast(unsigned short* out) {
-#if defined(ROZ_HAVE_AVX2_PATH)
-  if (g_simd_enabled && Have_Avx2()) {
-    Dither_Strip_Avx2<kVariant, kWidth>(out);
-    return;
-  }
-#endif
-  Dither_Strip_Skewed<kVariant, kWidth>(out);
-}
 
 
 // Bit reader over one section, next bits at the top of a 64-bit word; bytes past
@@ -375,7 +309,7 @@ void Fast_Unpack_Scalar(unsigned short* out, const Stream_Sections& sections, ui
       }
       Store_Block_Skewed<kWidth>(tables, samples[0], samples[1], samples[2], block * 8);
     }
-    Dither_Strip_Fast<kVariant, kWidth>(out + static_cast<long>(strip) * 8 * kWidth);
+    Dither_Strip_Skewed<kVariant, kWidth>(out + static_cast<long>(strip) * 8 * kWidth);
   }
 }
 
