@@ -27,13 +27,19 @@ struct Fixed_Tables {
   int luminance[64], chrominance[64];  // decoding multipliers, natural order
 };
 
+// The colour factors 1.402, 0.34414, 0.71414 and 1.772 in 16.16 fixed point.
+constexpr double kRedFromCr = 91881.472;
+constexpr double kGreenFromCb = -22553.55904;
+constexpr double kGreenFromCr = -46801.87904;
+constexpr double kBlueFromCb = 116129.792;
+
 void Build_Fixed_Tables(int quality, Fixed_Tables& t) {
   for (int i = 0; i < 256; ++i) {
     const double v = i - 128;
-    t.red_cr[i] = static_cast<int>(v * 91881.472);
-    t.green_cb[i] = static_cast<int>(v * -22553.55904);
-    t.green_cr[i] = static_cast<int>(v * -46801.87904);
-    t.blue_cb[i] = static_cast<int>(v * 116129.792);
+    t.red_cr[i] = static_cast<int>(v * kRedFromCr);
+    t.green_cb[i] = static_cast<int>(v * kGreenFromCb);
+    t.green_cr[i] = static_cast<int>(v * kGreenFromCr);
+    t.blue_cb[i] = static_cast<int>(v * kBlueFromCb);
   }
   Inverse_Multipliers(quality, t.luminance, t.chrominance);
 }
@@ -314,9 +320,9 @@ void Fast_Unpack_Scalar(unsigned short* out, const Stream_Sections& sections, ui
 }
 
 #if defined(ROZ_HAVE_AVX2_PATH)
-// Strip planes of the AVX2 path, row-major: sample (y, x) at [y * kWidth + x],
-// with room for the diagonal reads past the last row.
-alignas(32) int g_rows[3][640 * 9 + 16];
+// Strip planes of the AVX2 path, row-major with eight columns of padding on
+// each side: sample (y, x) at [y * (kWidth + 16) + 8 + x].
+alignas(32) int g_rows[3][(640 + 16) * 8];
 
 #define ROZ_AVX2 __attribute__((target("avx2"), always_inline)) inline
 
@@ -371,6 +377,12 @@ ROZ_AVX2 void Transpose_Avx2(__m256i r[8]) {
   r[7] = _mm256_permute2x128_si256(u3, u7, 0x31);
 }
 
+// trunc(v * factor) for eight values given as two halves in double precision.
+ROZ_AVX2 __m256i Scaled_Avx2(__m256d low, __m256d high, double factor) {
+  const __m256d k = _mm256_set1_pd(factor);
+  return _mm256_set_m128i(_mm256_cvttpd_epi32(_mm256_mul_pd(high, k)), _mm256_cvttpd_epi32(_mm256_mul_pd(low, k)));
+}
+
 // trunc(x / 16) clamped to -128..127, on eight lanes.
 ROZ_AVX2 __m256i Descale_Avx2(__m256i x) {
   const __m256i bias = _mm256_and_si256(_mm256_srai_epi32(x, 31), _mm256_set1_epi32(15));
@@ -400,13 +412,24 @@ __attribute__((target("avx2"))) void Dither_Rows_Avx2(unsigned short* out) {
   const __m256i masks[3] = {_mm256_set1_epi32(0x7FFFF), _mm256_set1_epi32(kGreenErrorMask<kVariant>),
                             _mm256_set1_epi32(0x7FFFF)};
   const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-  // Lane y reads pixel (y, t - y), at y * kWidth + t - y.
-  const __m256i diagonal = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(kWidth - 1));
+  __m256i diagonals[3][8];
   const __m256i from_above = _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6);
   const __m256i last_diffusing = _mm256_set1_epi32(kWidth - 1);
   __m256i carry[3] = {zero, zero, zero};
   __m256i below[3] = {zero, zero, zero};
+  constexpr int kStride = kWidth + 16;
   for (int t = 0; t < kWidth + 7; ++t) {
+    const int step = t & 7;
+    if (step == 0) {
+      // The next eight diagonals: row y supplies columns t - y .. t - y + 7,
+      // and a transpose turns the eight rows into eight diagonals.
+      for (int c = 0; c < 3; ++c) {
+        for (int y = 0; y < 8; ++y) {
+          diagonals[c][y] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(g_rows[c] + y * kStride + 8 + t - y));
+        }
+        Transpose_Avx2(diagonals[c]);
+      }
+    }
     const __m256i x = _mm256_sub_epi32(_mm256_set1_epi32(t), lanes);
     const __m256i diffuses =
         _mm256_andnot_si256(_mm256_cmpgt_epi32(zero, x), _mm256_cmpgt_epi32(last_diffusing, x));
@@ -414,8 +437,7 @@ __attribute__((target("avx2"))) void Dither_Rows_Avx2(unsigned short* out) {
     for (int c = 0; c < 3; ++c) {
       __m256i above = _mm256_permutevar8x32_epi32(below[c], from_above);
       above = _mm256_insert_epi32(above, t < kWidth ? g_carry_row[c][t] : 0, 0);
-      __m256i value = _mm256_i32gather_epi32(g_rows[c] + t, diagonal, 4);
-      value = _mm256_add_epi32(_mm256_add_epi32(value, carry[c]), above);
+      __m256i value = _mm256_add_epi32(_mm256_add_epi32(diagonals[c][step], carry[c]), above);
       value = _mm256_min_epi32(_mm256_max_epi32(value, zero), top);
       const __m256i e = _mm256_and_si256(_mm256_srli_epi32(_mm256_and_si256(value, masks[c]), 1), diffuses);
       carry[c] = e;
@@ -471,15 +493,19 @@ __attribute__((target("avx2"))) void Fast_Unpack_Avx2(unsigned short* out, const
       const int x0 = block * 8;
       for (int r = 0; r < 8; ++r) {
         const __m256i luma = _mm256_slli_epi32(_mm256_add_epi32(samples[0][r], bias), 16);
-        const __m256i cb = _mm256_add_epi32(samples[1][r], bias);
-        const __m256i cr = _mm256_add_epi32(samples[2][r], bias);
-        const __m256i blue = _mm256_add_epi32(luma, _mm256_i32gather_epi32(tables.blue_cb, cb, 4));
-        const __m256i green = _mm256_add_epi32(_mm256_add_epi32(luma, _mm256_i32gather_epi32(tables.green_cb, cb, 4)),
-                                               _mm256_i32gather_epi32(tables.green_cr, cr, 4));
-        const __m256i red = _mm256_add_epi32(luma, _mm256_i32gather_epi32(tables.red_cr, cr, 4));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(g_rows[0] + r * kWidth + x0), blue);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(g_rows[1] + r * kWidth + x0), green);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(g_rows[2] + r * kWidth + x0), red);
+        // The colour tables computed in place: trunc(value * factor) in double precision.
+        const __m256d cb_low = _mm256_cvtepi32_pd(_mm256_castsi256_si128(samples[1][r]));
+        const __m256d cb_high = _mm256_cvtepi32_pd(_mm256_extracti128_si256(samples[1][r], 1));
+        const __m256d cr_low = _mm256_cvtepi32_pd(_mm256_castsi256_si128(samples[2][r]));
+        const __m256d cr_high = _mm256_cvtepi32_pd(_mm256_extracti128_si256(samples[2][r], 1));
+        const __m256i blue = _mm256_add_epi32(luma, Scaled_Avx2(cb_low, cb_high, kBlueFromCb));
+        const __m256i green = _mm256_add_epi32(_mm256_add_epi32(luma, Scaled_Avx2(cb_low, cb_high, kGreenFromCb)),
+                                               Scaled_Avx2(cr_low, cr_high, kGreenFromCr));
+        const __m256i red = _mm256_add_epi32(luma, Scaled_Avx2(cr_low, cr_high, kRedFromCr));
+        const int at = r * (kWidth + 16) + 8 + x0;
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(g_rows[0] + at), blue);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(g_rows[1] + at), green);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(g_rows[2] + at), red);
       }
     }
     Dither_Rows_Avx2<kVariant, kWidth>(out + static_cast<long>(strip) * 8 * kWidth);
