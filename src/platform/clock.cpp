@@ -1,6 +1,9 @@
 #include "platform/clock.h"
 
+#include <atomic>
 #include <chrono>
+
+#include "platform/record.h"
 
 namespace {
 int32_t clock_now = 0;
@@ -10,24 +13,65 @@ double ms_per_tick = 0.0;
 bool clock_running = false;
 Clock_Tick_Listener tick_listener = nullptr;
 
-uint32_t counter_low32() { return static_cast<uint32_t>(Counter_Now()); }
+// The sound tick's timer thread reads the counter too.
+std::atomic<bool> virtual_counter_on{false};
+std::atomic<uint64_t> virtual_counter{0};
+std::atomic<uint64_t> virtual_reads{0};
+
+const std::chrono::steady_clock::time_point program_start = std::chrono::steady_clock::now();
+
+uint64_t real_counter() {
+  auto elapsed = std::chrono::steady_clock::now() - program_start;
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count() / 100);
+}
+
+// The counter as the frame clock reads it: from the replay file, or read (and
+// recorded) now.
+uint64_t frame_clock_counter() {
+  if (Replaying()) {
+    uint64_t value = Replay_Clock_Reading();
+    Clock_Use_Virtual_Counter(true);
+    Clock_Set_Virtual_Counter(value);
+    return value;
+  }
+  uint64_t value = virtual_counter_on ? virtual_counter.load() : real_counter();
+  Record_Clock_Reading(value);
+  return value;
+}
+
+// The full counter, not only its low 32 bits: those wrap every seven minutes,
+// and the frame clock would then jump back by that much.
+int32_t counter_to_ms(uint64_t counter) {
+  return static_cast<int32_t>(static_cast<int64_t>(static_cast<double>(counter) * ms_per_tick));
+}
 }  // namespace
 
 uint64_t Counter_Now() {
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count() /
-                               100);  // 10 MHz, like common performance counters
+  if (virtual_counter_on) return virtual_counter + virtual_reads++;
+  return real_counter();
 }
 
 uint64_t Counter_Frequency() { return 10000000; }
 
 uint32_t Time_Ms() { return static_cast<uint32_t>(Counter_Now() / 10000); }
 
+void Clock_Use_Virtual_Counter(bool on) { virtual_counter_on = on; }
+
+void Clock_Set_Virtual_Counter(uint64_t counter) {
+  virtual_counter = counter;
+  virtual_reads = 0;
+}
+
+void Clock_Reset() {
+  clock_now = clock_last = clock_delta = 0;
+  ms_per_tick = 0.0;
+  clock_running = false;
+}
+
 void Clock_Start() {
   if (clock_running) return;
-  ms_per_tick = 1000.0 / static_cast<double>(static_cast<uint32_t>(Counter_Frequency()));
-  clock_now = static_cast<int32_t>(static_cast<int64_t>(counter_low32() * ms_per_tick));
+  ms_per_tick = 1000.0 / static_cast<double>(Counter_Frequency());
+  clock_now = counter_to_ms(frame_clock_counter());
   clock_delta = 14;
   clock_last = clock_now;
   clock_running = true;
@@ -40,14 +84,17 @@ void Clock_Stop() {
 }
 
 void Clock_Tick() {
+  // The counter is read (and recorded) on every tick, running or not, so that a
+  // replay advances its virtual time frame by frame in both states.
+  uint64_t counter = frame_clock_counter();
   clock_last = clock_now;
   if (!clock_running) {
     clock_delta = 30;
     clock_now += 30;
   } else {
-    clock_now = static_cast<int32_t>(static_cast<int64_t>(counter_low32() * ms_per_tick)) + 1;
-    int32_t d = static_cast<int32_t>((static_cast<uint32_t>(clock_now) - static_cast<uint32_t>(clock_last)) & 0xFFFF);
-    if (d < 4 * clock_delta) {
+    clock_now = counter_to_ms(counter) + 1;
+    int32_t d = static_cast<int32_t>((static_cast<uint32_t>(clock_now) - static_cast<uint32_t>(clock_last)) & 0xFFFFu);
+    if (d < 4 * static_cast<int64_t>(clock_delta)) {
       clock_delta = d;
     } else {
       clock_delta += (clock_delta >> 2) + 1;

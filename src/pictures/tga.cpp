@@ -1,0 +1,133 @@
+// TGA pictures: image types 1 and 2 (plain) and 9 and 10 (run-length), 8, 16,
+// 24 or 32 bits per pixel, rows bottom first unless descriptor bit 5 is set.
+#include <cstring>
+#include <vector>
+
+#include "files/byte_reader.h"
+#include "pictures/picture_load.h"
+#include "pictures/reader_common.h"
+
+using namespace picture_reader;
+
+namespace {
+
+// One colour-map entry to R, G, B. 15/16-bit entries are x-5-5-5 words whose
+// components are widened to 8 bits; 24/32-bit ones are B, G, R (, A).
+void map_entry(const uint8_t* in, int entry_bytes, uint8_t* rgb) {
+  if (entry_bytes == 2) {
+    unsigned v = in[0] | (in[1] << 8);
+    unsigned r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
+    rgb[0] = static_cast<uint8_t>((r << 3) | (r >> 2));
+    rgb[1] = static_cast<uint8_t>((g << 3) | (g >> 2));
+    rgb[2] = static_cast<uint8_t>((b << 3) | (b >> 2));
+  } else {
+    rgb[0] = in[2];
+    rgb[1] = in[1];
+    rgb[2] = in[0];
+  }
+}
+
+// Run-length packets: c >= 128 repeats the next pixel (c & 127) + 1 times, else the
+// next c + 1 pixels are copied. Packets are cut at the end of the output; false
+// when the input runs out first.
+bool tga_decode(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_size, size_t pixel) {
+  size_t i = 0, o = 0;
+  while (o < out_size) {
+    if (i >= in_size) return false;
+    unsigned c = in[i++];
+    size_t count = (c & 127) + 1;
+    if (count > (out_size - o) / pixel) count = (out_size - o) / pixel;
+    if (c >= 128) {
+      if (in_size - i < pixel) return false;
+      for (size_t k = 0; k < count; ++k, o += pixel) std::memcpy(out + o, in + i, pixel);
+      i += pixel;
+    } else {
+      size_t n = ((c & 127) + 1) * pixel;
+      if (in_size - i < n) return false;
+      std::memcpy(out + o, in + i, count * pixel);
+      o += count * pixel;
+      i += n;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+Picture* Picture_Parse_Tga(const uint8_t* data, size_t size, const char* name) {
+  if (data == nullptr) return nullptr;
+  Byte_Reader in(data, size);
+  int id_length = in.u8();
+  in.skip(1);  // colour-map type: the map's length says whether there is one
+  int type = in.u8();
+  int map_first = in.u16le();
+  int map_length = in.u16le();
+  int map_bits = in.u8();
+  in.skip(4);  // origin
+  int width = in.u16le();
+  int height = in.u16le();
+  int bits = in.u8();
+  int descriptor = in.u8();
+  if (!in.ok()) return nullptr;
+  if (type != 1 && type != 2 && type != 9 && type != 10) return nullptr;
+  if (bits != 8 && bits != 16 && bits != 24 && bits != 32) return nullptr;
+  if (!side_ok(width) || !side_ok(height)) return nullptr;
+  in.skip(static_cast<size_t>(id_length));
+
+  uint8_t palette[768] = {};
+  if (map_length > 0) {
+    int entry_bytes = map_bits == 15 || map_bits == 16 ? 2 : map_bits == 24 ? 3 : map_bits == 32 ? 4 : 0;
+    if (entry_bytes == 0) return nullptr;
+    const uint8_t* map = in.view(static_cast<size_t>(map_length) * entry_bytes);
+    if (map == nullptr) return nullptr;
+    // Entry i of the map is colour index map_first + i.
+    for (int i = 0; i < map_length && map_first + i < 256; ++i) {
+      map_entry(map + i * entry_bytes, entry_bytes, palette + 3 * (map_first + i));
+    }
+  }
+  if (!in.ok()) return nullptr;
+
+  size_t pixel = static_cast<size_t>(bits / 8);
+  size_t stored = static_cast<size_t>(width) * height * pixel;
+  const uint8_t* source = data + in.position();
+  size_t source_size = in.remaining();
+  std::vector<uint8_t> decoded;
+  if (type == 1 || type == 2) {
+    if (source_size < stored) return nullptr;
+  } else {
+    if (!can_expand_to(source_size, stored, 128)) return nullptr;
+    decoded.resize(stored);
+    if (!tga_decode(source, source_size, decoded.data(), stored, pixel)) return nullptr;
+    source = decoded.data();
+  }
+
+  // 32-bit pixels lose their fourth byte: the picture is 24 bits.
+  Picture* picture = new_picture(name, width, height, bits == 32 ? 24 : bits);
+  if (picture == nullptr) return nullptr;
+  std::memcpy(picture->palette, palette, sizeof palette);
+  bool top_first = (descriptor & 0x20) != 0;
+  size_t out_pixel = static_cast<size_t>(picture->bits_per_pixel / 8);
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* row = source + static_cast<size_t>(top_first ? y : height - 1 - y) * width * pixel;
+    uint8_t* out = picture->pixels + static_cast<size_t>(y) * width * out_pixel;
+    switch (bits) {
+      case 8:
+        std::memcpy(out, row, static_cast<size_t>(width));
+        break;
+      case 16:
+        for (int x = 0; x < width; ++x, row += 2, out += 2) {
+          uint16_t v = Rgb555_To_565(static_cast<uint16_t>(row[0] | (row[1] << 8)));
+          std::memcpy(out, &v, 2);
+        }
+        break;
+      default:  // 24 and 32: B, G, R (, A) to R, G, B
+        for (int x = 0; x < width; ++x, row += pixel, out += 3) {
+          out[0] = row[2];
+          out[1] = row[1];
+          out[2] = row[0];
+        }
+        break;
+    }
+  }
+  return picture;
+}

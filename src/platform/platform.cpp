@@ -1,0 +1,126 @@
+#include "platform/platform.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "platform/display_internal.h"
+#include "platform/record.h"
+#include "platform/window.h"
+
+namespace {
+std::string last_error;
+void (*exit_hook)() = nullptr;
+bool started = false;
+
+// Removes argv[index .. index + count - 1], keeping the null at argv[argc].
+void remove_arguments(int* argc, char** argv, int index, int count) {
+  for (int i = index; i + count <= *argc; ++i) argv[i] = argv[i + count];
+  *argc -= count;
+}
+}  // namespace
+
+int Platform_Take_Options(int* argc, char** argv, Platform_Options* options) {
+  int i = 1;
+  while (i < *argc) {
+    const char* arg = argv[i];
+    if (std::strcmp(arg, "--headless") == 0) {
+      options->headless = true;
+      remove_arguments(argc, argv, i, 1);
+    } else if (std::strcmp(arg, "--scanlines") == 0) {
+      options->scanlines = true;
+      remove_arguments(argc, argv, i, 1);
+    } else if (std::strcmp(arg, "--record") == 0 || std::strcmp(arg, "--replay") == 0) {
+      if (i + 1 >= *argc) {
+        std::fprintf(stderr, "%s needs a file name\n", arg);
+        return -1;
+      }
+      (arg[4] == 'c' ? options->record_path : options->replay_path) = argv[i + 1];
+      remove_arguments(argc, argv, i, 2);
+    } else {
+      ++i;
+    }
+  }
+  if (!options->record_path.empty() && !options->replay_path.empty()) {
+    std::fprintf(stderr, "--record and --replay cannot be used together\n");
+    return -1;
+  }
+  return 0;
+}
+
+int Platform_Start(const Platform_Options& options) {
+  last_error.clear();
+  Display_Reset_State();
+
+  // The screen modes our presentation offers: the texture at the engine's size,
+  // and at twice that for the doubled picture with black lines.
+  Mode_List modes;
+  Mode_List_Add_Screen_Mode(modes, Screen_Width, Screen_Height, 16, Screen_Width * 2);
+  Mode_List_Add_Screen_Mode(modes, 2 * Screen_Width, 2 * Screen_Height, 16, 4 * Screen_Width);
+  Display_Mode request;
+  request.width = Screen_Width;
+  request.height = Screen_Height;
+  request.bits_per_pixel = 16;
+  request.kind = options.scanlines ? Display_Kind_Doubled : Display_Kind_Any;
+  if (!Display_Setup(modes, request)) {
+    last_error = "Screen error!";
+    return -1;
+  }
+
+  if (!options.headless) {
+    int factor = options.scanlines ? 2 : 1;
+    char title[256] = "osterlin";
+    if (char* path = realpath("/proc/self/exe", nullptr)) {
+      std::snprintf(title, sizeof title, "%s", path);
+      std::free(path);
+    }
+    if (!Window_Open(Screen_Width * factor, Screen_Height * factor, title, &last_error)) return -1;
+  }
+
+  if (!options.record_path.empty() && !Record_Open(options.record_path, &last_error)) {
+    Window_Close();
+    return -1;
+  }
+  if (!options.replay_path.empty()) {
+    if (!Replay_Open(options.replay_path, &last_error)) {
+      Window_Close();
+      return -1;
+    }
+    Clock_Use_Virtual_Counter(true);
+    Clock_Set_Virtual_Counter(0);
+  }
+  Display_Set_Pause_In_Background(options.pause_in_background);
+  started = true;
+  return 0;
+}
+
+const char* Platform_Error() { return last_error.c_str(); }
+
+void Platform_Stop() {
+  Record_Replay_Close();
+  Window_Close();
+  Clock_Use_Virtual_Counter(false);
+  Display_Reset_State();
+  Display_Set_Pause_In_Background(true);
+  started = false;
+}
+
+void Platform_Set_Exit_Hook(void (*hook)()) { exit_hook = hook; }
+
+void Platform_Exit(int status) {
+  if (exit_hook != nullptr) {
+    auto hook = exit_hook;
+    exit_hook = nullptr;  // a hook that ends up here again must not loop
+    hook();
+  }
+  Platform_Stop();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::exit(status);
+}
+
+void Display_Quit_Now() { Platform_Exit(0); }

@@ -1,0 +1,52 @@
+// Starting and stopping the platform layer (window, display, input, clock, the
+// record and replay files).
+//
+// Start-up takes our options out of argv first, then starts the platform:
+//
+//   Platform_Options options;
+//   if (Platform_Take_Options(&argc, argv, &options) != 0) { usage error }
+//   if (Platform_Start(options) != 0) { show Platform_Error(), exit -1 }
+//   ... Input_Reset(); the game ...
+//   Platform_Stop();
+//
+// Options (each taken out of argv, with its value; the spec's own single-dash
+// options are left in place):
+//   --headless       no window: frames go to a memory surface
+//   --scanlines      the doubled presentation with black lines between rows
+//   --record FILE    write every pump's input events and every frame-clock reading
+//   --replay FILE    read them back instead of the window and the real clock;
+//                    the program ends with status 0 when the file ends
+//
+// Closing the window (or the end of a replay) is acted on by the next
+// Present_Frame, which calls Platform_Exit(0). Modal loops that do not present
+// frames check Quit_Requested().
+#pragma once
+#include <string>
+
+struct Platform_Options {
+  bool headless = false;
+  bool scanlines = false;
+  std::string record_path;
+  std::string replay_path;
+  // Losing the focus pauses the game until it comes back. Tests that open windows
+  // side by side on one display turn this off: the pump then counts the focus
+  // as regained at once.
+  bool pause_in_background = true;
+};
+
+// Removes our options from argv (argc is updated, argv stays null-terminated).
+// Returns 0, or -1 when an option lacks its value (a line goes to stderr).
+int Platform_Take_Options(int* argc, char** argv, Platform_Options* options);
+
+// Opens the window (unless headless), sets up the display and opens the record or
+// replay file. Returns 0, or -1 with the reason in Platform_Error().
+int Platform_Start(const Platform_Options& options);
+const char* Platform_Error();
+// Flushes the record file, closes the window and releases the display.
+void Platform_Stop();
+
+// Called by Platform_Exit before the platform stops (start-up releases its own
+// resources there: lock file, settings). One hook.
+void Platform_Set_Exit_Hook(void (*hook)());
+// Runs the exit hook, stops the platform and ends the process with `status`.
+[[noreturn]] void Platform_Exit(int status);

@@ -1,0 +1,230 @@
+#include "platform/record.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace {
+
+// File layout: the 8-byte signature, the counter frequency (u64), then records of
+// a one-byte tag and a little-endian payload:
+//   'E' type u8, a i32, b i32     one input event of the current pump
+//   'P' n u32                     n pumps ended (the last one after the events
+//                                 written before this record, the others empty)
+//   'T' counter u64               a counter reading of the frame clock
+constexpr char signature[8] = {'O', 'S', 'T', 'R', 'E', 'C', '0', '1'};
+constexpr uint64_t counter_frequency = 10000000;
+
+std::FILE* file = nullptr;
+bool recording = false;
+bool replaying = false;
+
+// Recording state.
+uint32_t pending_empty_pumps = 0;
+uint32_t events_in_pump = 0;
+
+Replay_End_Handler end_handler = nullptr;
+
+[[noreturn]] void end_replay(int status) {
+  if (end_handler != nullptr) end_handler(status);
+  Platform_Exit(status);
+}
+
+// Replay state.
+uint32_t replay_empty_pumps = 0;
+bool replay_pump_done = false;
+
+void put_u32(uint8_t* at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+void put_u64(uint8_t* at, uint64_t v) {
+  for (int i = 0; i < 8; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+uint32_t get_u32(const uint8_t* at) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | at[i];
+  return v;
+}
+uint64_t get_u64(const uint8_t* at) {
+  uint64_t v = 0;
+  for (int i = 7; i >= 0; --i) v = (v << 8) | at[i];
+  return v;
+}
+
+void write_bytes(const uint8_t* bytes, size_t size) {
+  if (file != nullptr) std::fwrite(bytes, 1, size, file);
+}
+
+void flush_empty_pumps() {
+  if (pending_empty_pumps == 0) return;
+  uint8_t record[5] = {'P'};
+  put_u32(record + 1, pending_empty_pumps);
+  write_bytes(record, sizeof record);
+  pending_empty_pumps = 0;
+}
+
+[[noreturn]] void replay_ended() {
+  std::fprintf(stderr, "replay: end of the recorded input\n");
+  end_replay(0);
+}
+
+[[noreturn]] void replay_diverged(const char* what) {
+  std::fprintf(stderr, "replay: the run no longer follows the recording (%s)\n", what);
+  end_replay(1);
+}
+
+// Reads the payload of a record; a file cut inside a record counts as its end.
+void read_payload(uint8_t* bytes, size_t size) {
+  if (std::fread(bytes, 1, size, file) != size) replay_ended();
+}
+
+int read_tag() {
+  int tag = std::fgetc(file);
+  if (tag == EOF) replay_ended();
+  return tag;
+}
+
+}  // namespace
+
+bool Record_Open(const std::string& path, std::string* error) {
+  Record_Replay_Close();
+  file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    *error = "cannot write the record file " + path;
+    return false;
+  }
+  uint8_t header[16];
+  std::memcpy(header, signature, 8);
+  put_u64(header + 8, counter_frequency);
+  write_bytes(header, sizeof header);
+  recording = true;
+  pending_empty_pumps = 0;
+  events_in_pump = 0;
+  return true;
+}
+
+namespace {
+// Checks the header of a freshly opened replay stream and makes it current.
+bool start_replay(std::FILE* stream, const std::string& name, std::string* error) {
+  uint8_t header[16];
+  if (std::fread(header, 1, sizeof header, stream) != sizeof header || std::memcmp(header, signature, 8) != 0 ||
+      get_u64(header + 8) != counter_frequency) {
+    *error = "not a record file: " + name;
+    std::fclose(stream);
+    return false;
+  }
+  file = stream;
+  replaying = true;
+  replay_empty_pumps = 0;
+  replay_pump_done = false;
+  return true;
+}
+}  // namespace
+
+bool Replay_Open(const std::string& path, std::string* error) {
+  Record_Replay_Close();
+  std::FILE* stream = std::fopen(path.c_str(), "rb");
+  if (stream == nullptr) {
+    *error = "cannot read the replay file " + path;
+    return false;
+  }
+  return start_replay(stream, path, error);
+}
+
+bool Replay_Open_Memory(const uint8_t* bytes, size_t size, std::string* error) {
+  Record_Replay_Close();
+  std::FILE* stream = size > 0 ? fmemopen(const_cast<uint8_t*>(bytes), size, "rb") : nullptr;
+  if (stream == nullptr) {
+    *error = "empty replay";
+    return false;
+  }
+  return start_replay(stream, "(memory)", error);
+}
+
+void Replay_Set_End_Handler(Replay_End_Handler handler) { end_handler = handler; }
+
+void Record_Replay_Close() {
+  if (file != nullptr) {
+    if (recording) flush_empty_pumps();
+    std::fclose(file);
+  }
+  file = nullptr;
+  recording = replaying = false;
+}
+
+bool Recording() { return recording; }
+bool Replaying() { return replaying; }
+
+void Record_Event(const Platform_Event& event) {
+  if (!recording) return;
+  flush_empty_pumps();
+  uint8_t record[10] = {'E', static_cast<uint8_t>(event.type)};
+  put_u32(record + 2, static_cast<uint32_t>(event.a));
+  put_u32(record + 6, static_cast<uint32_t>(event.b));
+  write_bytes(record, sizeof record);
+  ++events_in_pump;
+}
+
+void Record_Pump_End() {
+  if (!recording) return;
+  if (events_in_pump == 0) {
+    ++pending_empty_pumps;
+    if (pending_empty_pumps == UINT32_MAX) flush_empty_pumps();
+    return;
+  }
+  uint8_t record[5] = {'P'};
+  put_u32(record + 1, 1);
+  write_bytes(record, sizeof record);
+  events_in_pump = 0;
+}
+
+void Record_Clock_Reading(uint64_t counter) {
+  if (!recording) return;
+  flush_empty_pumps();
+  uint8_t record[9] = {'T'};
+  put_u64(record + 1, counter);
+  write_bytes(record, sizeof record);
+}
+
+void Replay_Pump_Begin() {
+  if (!replaying) return;
+  replay_pump_done = false;
+  if (replay_empty_pumps > 0) {
+    --replay_empty_pumps;
+    replay_pump_done = true;
+  }
+}
+
+bool Replay_Next_Event(Platform_Event* event) {
+  if (!replaying || replay_pump_done) return false;
+  int tag = read_tag();
+  if (tag == 'E') {
+    uint8_t payload[9];
+    read_payload(payload, sizeof payload);
+    event->type = static_cast<Platform_Event_Type>(payload[0]);
+    event->a = static_cast<int32_t>(get_u32(payload + 1));
+    event->b = static_cast<int32_t>(get_u32(payload + 5));
+    if (payload[0] < 1 || payload[0] > 9) replay_diverged("unknown event type");
+    return true;
+  }
+  if (tag == 'P') {
+    uint8_t payload[4];
+    read_payload(payload, sizeof payload);
+    uint32_t count = get_u32(payload);
+    if (count == 0) replay_diverged("empty pump record");
+    replay_empty_pumps = count - 1;
+    replay_pump_done = true;
+    return false;
+  }
+  replay_diverged(tag == 'T' ? "a clock reading where a pump was recorded" : "unknown record");
+}
+
+uint64_t Replay_Clock_Reading() {
+  if (replay_empty_pumps > 0) replay_diverged("a clock reading where a pump was recorded");
+  int tag = read_tag();
+  if (tag != 'T') replay_diverged(tag == 'E' || tag == 'P' ? "a pump where a clock reading was recorded" : "unknown record");
+  uint8_t payload[8];
+  read_payload(payload, sizeof payload);
+  return get_u64(payload);
+}

@@ -1,0 +1,26 @@
+// Puts the platform layer's process-wide state back to its start (between tests).
+#pragma once
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "platform/display_internal.h"
+#include "platform/events.h"
+#include "platform/input.h"
+
+inline void Reset_Platform_For_Test() {
+  Display_Reset_State();
+  Input_Release_All();
+  Key_Queue_Clear();
+  Forget_Key_Releases();
+  Input_Reset();
+  Clock_Reset();
+  Clock_Use_Virtual_Counter(false);
+  Mode_List modes;
+  Mode_List_Add_Screen_Mode(modes, 640, 480, 16, 1280);
+  Display_Mode request;
+  request.width = 640;
+  request.height = 480;
+  request.bits_per_pixel = 16;
+  Display_Setup(modes, request);
+}
+
+inline void Inject(Platform_Event_Type type, int a = 0, int b = 0) { Platform_Inject_Event({type, a, b}); }
