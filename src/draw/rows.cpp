@@ -16,22 +16,27 @@ inline uint32_t load32(const void* at) {
 
 inline uint8_t* byte_offset(void* at, int32_t offset) { return static_cast<uint8_t*>(at) + offset; }
 
-// Branch-free forms of the clamped sum and difference: the guard bits that the
-// mask leaves free receive the carries (sum) or lose the borrows (difference),
-// and each one widens into a whole-component mask.
-inline uint32_t add_branch_free(uint32_t a, uint32_t b) {
-  uint32_t s = (a & Pixel_Mask) + (b & Pixel_Mask);
-  s |= ((s >> 16) & 1u) * 0xF000u;
-  s |= ((s >> 11) & 1u) * 0x07C0u;
-  s |= ((s >> 5) & 1u) * 0x001Fu;
-  return s & 0xFFFFu;
+// Branch-free forms of the clamped sum and difference in 16-bit arithmetic, so
+// that the compiler can work on eight pixels per vector. The carry out of red
+// (bit 16 of the wide sum) is found by comparison instead; the guard bits that
+// the mask leaves free receive the other carries (sum) or lose the borrows
+// (difference), and each one widens into a whole-component mask.
+inline uint16_t add_branch_free(uint16_t a, uint16_t b) {
+  const uint16_t am = static_cast<uint16_t>(a & Pixel_Mask);
+  uint16_t s = static_cast<uint16_t>(am + (b & Pixel_Mask));
+  s = static_cast<uint16_t>(s | (s < am ? 0xF000u : 0u));
+  s = static_cast<uint16_t>(s | (((s >> 11) & 1u) * 0x07C0u));
+  s = static_cast<uint16_t>(s | (((s >> 5) & 1u) * 0x001Fu));
+  return s;
 }
 
-inline uint32_t sub_branch_free(uint32_t a, uint32_t b_masked) {
-  uint32_t t = (a | 0x10820u) - b_masked;
-  uint32_t keep = (0x07FFu | (0u - ((t >> 16) & 1u))) & (0xF81Fu | (0u - ((t >> 11) & 1u))) &
-                  (0xFFE0u | (0u - ((t >> 5) & 1u)));
-  return t & keep & Pixel_Mask & 0xFFFFu;
+inline uint16_t sub_branch_free(uint16_t a, uint16_t b_masked) {
+  const uint16_t guarded = static_cast<uint16_t>(a | 0x0820u);
+  const uint16_t t = static_cast<uint16_t>(guarded - b_masked);
+  const uint16_t keep_red = guarded < b_masked ? 0x07FFu : 0xFFFFu;
+  const uint16_t keep_green = (t & 0x0800u) ? 0xFFFFu : 0xF81Fu;
+  const uint16_t keep_blue = (t & 0x0020u) ? 0xFFFFu : 0xFFE0u;
+  return static_cast<uint16_t>(t & keep_red & keep_green & keep_blue & Pixel_Mask);
 }
 
 }  // namespace
@@ -46,9 +51,14 @@ uint16_t Pixel_Add_Clamped(uint16_t a, uint16_t b) {
 
 uint16_t Pixel_Sub_Clamped(uint16_t a, uint16_t b_masked) {
   uint32_t t = (a | 0x10820u) - b_masked;
-  if (!(t & 0x10000u)) t &= 0x07FFu;
-  if (!(t & 0x00800u)) t &= 0xF81Fu;
-  if (!(t & 0x00020u)) t &= 0xFFE0u;
+  // The three guard bits are read before any of the masks is applied: a mask
+  // clears guard bits of its own.
+  const bool red_borrowed = !(t & 0x10000u);
+  const bool green_borrowed = !(t & 0x00800u);
+  const bool blue_borrowed = !(t & 0x00020u);
+  if (red_borrowed) t &= 0x07FFu;
+  if (green_borrowed) t &= 0xF81Fu;
+  if (blue_borrowed) t &= 0xFFE0u;
   t &= Pixel_Mask;
   return static_cast<uint16_t>(t);
 }
@@ -187,16 +197,16 @@ void Block_Scale(const uint16_t* source, uint32_t source_width, uint32_t source_
 }
 
 void Row_Brightness(const uint16_t* source, uint16_t* destination, uint32_t count, int32_t level) {
-  const uint32_t grey = Grey_Pixel(level);
+  const uint16_t grey = Grey_Pixel(level);
   if (level >= 0) {
-    for (uint32_t i = 0; i < count; ++i) destination[i] = static_cast<uint16_t>(add_branch_free(source[i], grey));
+    for (uint32_t i = 0; i < count; ++i) destination[i] = add_branch_free(source[i], grey);
   } else {
-    for (uint32_t i = 0; i < count; ++i) destination[i] = static_cast<uint16_t>(sub_branch_free(source[i], grey));
+    for (uint32_t i = 0; i < count; ++i) destination[i] = sub_branch_free(source[i], grey);
   }
 }
 
 void Row_Add(const uint16_t* a, const uint16_t* b, uint16_t* destination, uint32_t count) {
-  for (uint32_t i = 0; i < count; ++i) destination[i] = static_cast<uint16_t>(add_branch_free(a[i], b[i]));
+  for (uint32_t i = 0; i < count; ++i) destination[i] = add_branch_free(a[i], b[i]);
 }
 
 // --- reference versions -------------------------------------------------------

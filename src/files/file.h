@@ -31,5 +31,7 @@ void File_Shutdown();
 // Reads a whole file (memory file or disk) into `out`. False when it is absent or
 // larger than max_size.
 bool File_Load_Whole(const char* name, std::vector<uint8_t>& out, size_t max_size = 1u << 30);
-// The host path a game name resolves to (for code that must hand a path to a library).
+// The host path a game name resolves to (for code that must hand a path to a
+// library). When the file is absent, the folders found are resolved and the rest
+// is kept as written. False only when the path does not fit in out.
 bool File_Host_Path(const char* name, char* out, size_t out_size);

@@ -9,12 +9,22 @@
 // Decodes a stream of `method` into exactly dst_size bytes at dst. For methods 6
 // and 7 dst must already hold the reference. Back references may reach `history`
 // bytes before dst (the caller guarantees they exist). *consumed (optional)
-// receives the source bytes used. Returns 0, or -1 on a damaged stream.
+// receives the source bytes used; for the Huffman-coded methods 4, 5 and 7 that
+// is the offset of the byte holding the next unread bit. Returns 0, or -1 on a
+// damaged stream: one that ends early, copies from before dst - history, or
+// would write past dst_size. After a failure dst holds partial output.
 int Pack_Decode(int method, const uint8_t* src, size_t src_size, uint8_t* dst, size_t dst_size,
                 size_t history = 0, size_t* consumed = nullptr);
 
 // Packs data with `method`. Methods 6 and 7 pack against `reference` (same size;
-// null means all zeros). For method 3 the first `history` bytes of data are
-// searched but not emitted.
+// null means all zeros). The first `history` bytes of data are never emitted:
+// methods 2, 3 and 5 search them for copies (decode with the same history in
+// front of dst), the others simply pack what follows them. Method 8 and above
+// give an empty result.
 std::vector<uint8_t> Pack_Encode(int method, const uint8_t* data, size_t size,
                                  const uint8_t* reference = nullptr, size_t history = 0);
+
+// The plain decoders the fast ones are measured against: same contract, same
+// results, one byte or bit at a time.
+int Pack_Decode_Reference(int method, const uint8_t* src, size_t src_size, uint8_t* dst, size_t dst_size,
+                          size_t history = 0, size_t* consumed = nullptr);

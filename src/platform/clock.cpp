@@ -1,5 +1,6 @@
 #include "platform/clock.h"
 
+#include <atomic>
 #include <chrono>
 
 #include "platform/record.h"
@@ -12,9 +13,10 @@ double ms_per_tick = 0.0;
 bool clock_running = false;
 Clock_Tick_Listener tick_listener = nullptr;
 
-bool virtual_counter_on = false;
-uint64_t virtual_counter = 0;
-uint64_t virtual_reads = 0;
+// The sound tick's timer thread reads the counter too.
+std::atomic<bool> virtual_counter_on{false};
+std::atomic<uint64_t> virtual_counter{0};
+std::atomic<uint64_t> virtual_reads{0};
 
 const std::chrono::steady_clock::time_point program_start = std::chrono::steady_clock::now();
 
@@ -32,7 +34,7 @@ uint64_t frame_clock_counter() {
     Clock_Set_Virtual_Counter(value);
     return value;
   }
-  uint64_t value = virtual_counter_on ? virtual_counter : real_counter();
+  uint64_t value = virtual_counter_on ? virtual_counter.load() : real_counter();
   Record_Clock_Reading(value);
   return value;
 }

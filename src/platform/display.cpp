@@ -42,6 +42,7 @@ bool inactive = false;
 bool minimised = false;
 bool display_active = true;
 bool quit_requested = false;
+bool pause_in_background = true;
 
 std::deque<Platform_Event> injected;
 
@@ -74,6 +75,7 @@ void apply_event(const Platform_Event& event) {
       break;
     case Platform_Event_Type::Focus_Gained:
       inactive = false;
+      Window_Set_Relative_Mouse(true);
       break;
     case Platform_Event_Type::Quit:
       quit_requested = true;
@@ -84,17 +86,17 @@ void apply_event(const Platform_Event& event) {
   }
 }
 
-// Losing the focus releases the display; Screen_Buffer is kept.
+// In the background the display is given up (a full-screen window is minimised
+// by SDL itself); the texture and Screen_Buffer are kept, so coming back only
+// clears the state.
 void minimise() {
   if (!display_active || minimised) return;
   minimised = true;
 }
 
-// Coming back sets the same mode up again.
 void restore() {
   if (!display_active || !minimised) return;
   minimised = false;
-  Window_Set_Relative_Mouse(true);
 }
 
 }  // namespace
@@ -115,7 +117,7 @@ int Pump_Messages() {
     // is nothing to wait for: the focus counts as regained.
     while (inactive && !quit_requested) {
       if (!next_event(&event, true)) {
-        if (!Window_Is_Open() || Replaying()) break;
+        if (!Window_Is_Open() || Replaying() || !pause_in_background) break;
         continue;
       }
       apply_event(event);
@@ -145,9 +147,12 @@ int Present_Frame(const uint16_t* source) {
   const uint32_t* table = colour_table.empty() ? nullptr : colour_table.data();
   uint8_t* pixels = nullptr;
   int pitch = 0;
-  if (Window_Is_Open() && Window_Lock(&pixels, &pitch)) {
-    Present_Copy(source, display_mode, table, pixels, pitch);
-    Window_Unlock_And_Show();
+  if (Window_Is_Open()) {
+    // A texture that cannot be locked twice in a row costs this frame only.
+    if (Window_Lock(&pixels, &pitch) || Window_Lock(&pixels, &pitch)) {
+      Present_Copy(source, display_mode, table, pixels, pitch);
+      Window_Unlock_And_Show();
+    }
   } else {
     int screen_width = display_mode.width * (display_mode.kind == Display_Kind_Doubled ? 2 : 1);
     int screen_height = display_mode.height * (display_mode.kind == Display_Kind_Doubled ? 2 : 1);
@@ -206,3 +211,5 @@ void Display_Reset_State() {
   display_active = true;
   have_last_frame = false;
 }
+
+void Display_Set_Pause_In_Background(bool pause) { pause_in_background = pause; }

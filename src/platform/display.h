@@ -22,6 +22,6 @@ bool Display_Headless();                   // no window
 
 // The last presented frame (640 x 480 5-6-5), null before the first one.
 const uint16_t* Display_Last_Frame();
-// The screen surface the last frame was converted into (1280 x 960 with
-// --scanlines); null before the first frame.
+// The memory surface the last frame was converted into when headless (1280 x 960
+// with --scanlines); null before the first headless frame.
 const uint8_t* Display_Surface(int* width, int* height, int* pitch, int* bits_per_pixel);

@@ -10,3 +10,5 @@ const Display_Mode& Display_Current_Mode();
 void Display_Reset_State();
 // Ends the program after the window was closed (platform.cpp: Platform_Exit(0)).
 [[noreturn]] void Display_Quit_Now();
+// Whether the pump waits for the focus to come back (see Platform_Options).
+void Display_Set_Pause_In_Background(bool pause);

@@ -93,6 +93,7 @@ int Platform_Start(const Platform_Options& options) {
     Clock_Use_Virtual_Counter(true);
     Clock_Set_Virtual_Counter(0);
   }
+  Display_Set_Pause_In_Background(options.pause_in_background);
   started = true;
   return 0;
 }
@@ -104,6 +105,7 @@ void Platform_Stop() {
   Window_Close();
   Clock_Use_Virtual_Counter(false);
   Display_Reset_State();
+  Display_Set_Pause_In_Background(true);
   started = false;
 }
 

@@ -28,6 +28,10 @@ struct Platform_Options {
   bool scanlines = false;
   std::string record_path;
   std::string replay_path;
+  // Losing the focus pauses the game until it comes back. Tests that open windows
+  // side by side on one display turn this off: the pump then counts the focus
+  // as regained at once.
+  bool pause_in_background = true;
 };
 
 // Removes our options from argv (argc is updated, argv stays null-terminated).

@@ -24,6 +24,13 @@ bool replaying = false;
 uint32_t pending_empty_pumps = 0;
 uint32_t events_in_pump = 0;
 
+Replay_End_Handler end_handler = nullptr;
+
+[[noreturn]] void end_replay(int status) {
+  if (end_handler != nullptr) end_handler(status);
+  Platform_Exit(status);
+}
+
 // Replay state.
 uint32_t replay_empty_pumps = 0;
 bool replay_pump_done = false;
@@ -59,12 +66,12 @@ void flush_empty_pumps() {
 
 [[noreturn]] void replay_ended() {
   std::fprintf(stderr, "replay: end of the recorded input\n");
-  Platform_Exit(0);
+  end_replay(0);
 }
 
 [[noreturn]] void replay_diverged(const char* what) {
   std::fprintf(stderr, "replay: the run no longer follows the recording (%s)\n", what);
-  Platform_Exit(1);
+  end_replay(1);
 }
 
 // Reads the payload of a record; a file cut inside a record counts as its end.
@@ -97,26 +104,45 @@ bool Record_Open(const std::string& path, std::string* error) {
   return true;
 }
 
-bool Replay_Open(const std::string& path, std::string* error) {
-  Record_Replay_Close();
-  file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
-    *error = "cannot read the replay file " + path;
-    return false;
-  }
+namespace {
+// Checks the header of a freshly opened replay stream and makes it current.
+bool start_replay(std::FILE* stream, const std::string& name, std::string* error) {
   uint8_t header[16];
-  if (std::fread(header, 1, sizeof header, file) != sizeof header || std::memcmp(header, signature, 8) != 0 ||
+  if (std::fread(header, 1, sizeof header, stream) != sizeof header || std::memcmp(header, signature, 8) != 0 ||
       get_u64(header + 8) != counter_frequency) {
-    *error = "not a record file: " + path;
-    std::fclose(file);
-    file = nullptr;
+    *error = "not a record file: " + name;
+    std::fclose(stream);
     return false;
   }
+  file = stream;
   replaying = true;
   replay_empty_pumps = 0;
   replay_pump_done = false;
   return true;
 }
+}  // namespace
+
+bool Replay_Open(const std::string& path, std::string* error) {
+  Record_Replay_Close();
+  std::FILE* stream = std::fopen(path.c_str(), "rb");
+  if (stream == nullptr) {
+    *error = "cannot read the replay file " + path;
+    return false;
+  }
+  return start_replay(stream, path, error);
+}
+
+bool Replay_Open_Memory(const uint8_t* bytes, size_t size, std::string* error) {
+  Record_Replay_Close();
+  std::FILE* stream = size > 0 ? fmemopen(const_cast<uint8_t*>(bytes), size, "rb") : nullptr;
+  if (stream == nullptr) {
+    *error = "empty replay";
+    return false;
+  }
+  return start_replay(stream, "(memory)", error);
+}
+
+void Replay_Set_End_Handler(Replay_End_Handler handler) { end_handler = handler; }
 
 void Record_Replay_Close() {
   if (file != nullptr) {

@@ -183,10 +183,6 @@ bool Window_Read_Back(std::vector<uint32_t>* pixels, int* width, int* height) {
   SDL_RenderCopy(renderer, texture, nullptr, nullptr);
   pixels->assign(static_cast<size_t>(w) * h, 0);
   // Read the whole output in real pixels, outside the logical-size viewport.
-  SDL_Rect viewport;
-  SDL_RenderGetViewport(renderer, &viewport);
-  float scale_x = 1, scale_y = 1;
-  SDL_RenderGetScale(renderer, &scale_x, &scale_y);
   SDL_RenderSetLogicalSize(renderer, 0, 0);
   SDL_RenderSetViewport(renderer, nullptr);
   SDL_RenderSetScale(renderer, 1, 1);

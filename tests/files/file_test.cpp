@@ -1,6 +1,8 @@
 #include "files/file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -227,6 +229,13 @@ TEST(HostPaths, NamesResolveWithoutRegardToCase) {
   EXPECT_EQ(File_Size((dir.path() + "/level1/sounds/saved_2.bin").c_str()), 2);
   EXPECT_EQ(File_Delete((dir.path() + "/LEVEL1/SOUNDS/SAVED_2.BIN").c_str()), 0);
   EXPECT_EQ(File_Size((dir.path() + "/level1/sounds/saved_2.bin").c_str()), 0);
+
+  // A file another program adds is found once the folder shows a change.
+  EXPECT_EQ(File_Size((dir.path() + "/LEVEL1/SOUNDS/OTHER.WAV").c_str()), 0);
+  dir.write("Level1/Sounds/other.wav", std::string("wave"));
+  struct timespec times[2] = {{1000, 0}, {1000, 0}};  // a change time that surely differs
+  ASSERT_EQ(utimensat(AT_FDCWD, (dir.path() + "/Level1/Sounds").c_str(), times, 0), 0);
+  EXPECT_EQ(File_Size((dir.path() + "/LEVEL1/SOUNDS/OTHER.WAV").c_str()), 4);
 
   char host[512];
   ASSERT_TRUE(File_Host_Path((dir.path() + "\\LEVEL1\\SOUNDS\\HALL.PIC").c_str(), host, sizeof host));

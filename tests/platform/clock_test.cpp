@@ -75,11 +75,3 @@ TEST_F(FrameClock, ClockDoesNotJumpBackWhenTheLow32BitsOfTheCounterWrap) {
   EXPECT_GT(Clock_Now(), before);
 }
 
-TEST_F(FrameClock, VirtualCounterAdvancesOnEveryRead) {
-  Clock_Set_Virtual_Counter(100);
-  uint64_t first = Counter_Now();
-  uint64_t second = Counter_Now();
-  EXPECT_EQ(first, 100u);
-  EXPECT_EQ(second, 101u);
-  EXPECT_EQ(Counter_Frequency(), 10000000u);
-}

@@ -149,28 +149,6 @@ TEST_F(DisplayTest, HeadlessPresentKeepsTheFrameAndTicksTheClock) {
   EXPECT_EQ(surface[0] | surface[1] << 8, 0x1234);
 }
 
-TEST_F(DisplayTest, ScanlinesModeDoublesTheHeadlessSurface) {
-  Mode_List modes;
-  Mode_List_Add_Screen_Mode(modes, 640, 480, 16, 1280);
-  Mode_List_Add_Screen_Mode(modes, 1280, 960, 16, 2560);
-  Display_Mode request;
-  request.width = 640;
-  request.height = 480;
-  request.kind = Display_Kind_Doubled;
-  ASSERT_TRUE(Display_Setup(modes, request));
-  Screen_Buffer()[1] = 0x4321;
-  Present_Frame(Screen_Buffer());
-  int w, h, pitch, bits;
-  const uint16_t* surface = reinterpret_cast<const uint16_t*>(Display_Surface(&w, &h, &pitch, &bits));
-  ASSERT_NE(surface, nullptr);
-  EXPECT_EQ(w, 1280);
-  EXPECT_EQ(h, 960);
-  EXPECT_EQ(surface[2], 0x4321);
-  EXPECT_EQ(surface[3], 0x4321);
-  EXPECT_EQ(surface[1280 + 2], 0);
-  Screen_Buffer()[1] = 0;
-}
-
 TEST_F(DisplayTest, FocusLossKeepsTheFrameAndTheFirstPumpBackReportsAndDiscardsTheClick) {
   Screen_Buffer()[5] = 0x0F0F;
   Inject(Platform_Event_Type::Focus_Lost);

@@ -179,12 +179,3 @@ TEST_F(InputTest, KeyStateByScanCodeAndReleasesByVirtualKey) {
   EXPECT_TRUE(Async_Key_Down(1));
 }
 
-TEST_F(InputTest, ResetPutsTheCursorAtTheOriginAndClipsToTheScreen) {
-  Input().mouse_x = 33;
-  Input().left_button = 2;
-  Input_Reset();
-  EXPECT_EQ(Input().mouse_x, 0);
-  EXPECT_EQ(Input().left_button, 0);
-  EXPECT_EQ(Input().clip_right, 639);
-  EXPECT_EQ(Input().clip_bottom, 479);
-}

@@ -1,0 +1,4 @@
+// Fuzzes the decoder of pack method 1 (rle).
+#include "fuzz_pack_decode.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return Fuzz_Pack_Decode(1, data, size); }

@@ -1,0 +1,257 @@
+// The channel table over the mixer, the output (device or frame-clock pull) and
+// the conversions of the engine's volume and pan scales.
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "platform/clock.h"
+#include "sound/audio_device.h"
+#include "sound/mixer.h"
+#include "sound/sound.h"
+#include "sound/sound_internal.h"
+
+namespace {
+struct Channel {
+  uint32_t flags = 0;            // 0: free
+  const Sound* sound = nullptr;  // not owned
+  int buffer = 0;                // the mixer buffer playing it
+};
+
+// Guarded by Sound_Lock().
+Channel channels[Sound_Channel_Count];
+std::vector<int> one_shots;  // buffers of sounds started with flags 0: outside the table
+bool initialised = false;
+int32_t status = -1;
+Sound_Output output_mode = Sound_Output::Device;
+Sound_Output active_mode = Sound_Output::Device;
+Sound_Pull_Sink pull_sink = nullptr;
+void* pull_sink_user = nullptr;
+int64_t pull_remainder = 0;  // sample-milliseconds not yet mixed
+std::vector<int16_t> pull_block;
+void (*music_stopper)() = nullptr;
+
+void release_channel(Channel& channel) {
+  Sound_Mixer().release(channel.buffer);
+  channel = Channel{};
+}
+
+void refresh_locked() {
+  Mixer& mixer = Sound_Mixer();
+  for (Channel& channel : channels) {
+    if (channel.flags == 0) continue;
+    int state = mixer.status(channel.buffer);
+    if (state < 0 || (state & Mixer_Playing) == 0) release_channel(channel);
+  }
+  std::erase_if(one_shots, [&mixer](int buffer) {
+    int state = mixer.status(buffer);
+    if (state >= 0 && (state & Mixer_Playing) != 0) return false;
+    mixer.release(buffer);
+    return true;
+  });
+}
+
+Channel* channel_in_use(int channel) {
+  if (channel < 1 || channel > Sound_Channel_Count) return nullptr;
+  Channel& entry = channels[channel - 1];
+  return entry.flags != 0 ? &entry : nullptr;
+}
+
+void apply_volume_pan(int buffer, int volume, int pan) {
+  Mixer& mixer = Sound_Mixer();
+  mixer.set_volume(buffer, Sound_Volume_To_Hundredths(volume));
+  mixer.set_pan(buffer, Sound_Pan_To_Hundredths(pan));
+}
+}  // namespace
+
+std::recursive_mutex& Sound_Lock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
+Mixer& Sound_Mixer() {
+  static Mixer mixer(Sound_Output_Rate);
+  return mixer;
+}
+
+bool Sound_Channel_Write(int channel, uint32_t offset, const void* data, uint32_t count) {
+  std::lock_guard lock(Sound_Lock());
+  Channel* entry = channel_in_use(channel);
+  return entry != nullptr && Sound_Mixer().write(entry->buffer, offset, data, count);
+}
+
+void Sound_Set_Music_Stopper(void (*stopper)()) {
+  std::lock_guard lock(Sound_Lock());
+  music_stopper = stopper;
+}
+
+int32_t Sound_Volume_To_Hundredths(int volume) {
+  volume = std::clamp(volume, 0, 255);
+  if (volume == 0) return Mixer_Volume_Silent;
+  if (volume == 255) return 0;
+  return static_cast<int32_t>(-2000.0 * std::log10(255.0 / volume));  // truncated toward zero
+}
+
+int32_t Sound_Pan_To_Hundredths(int pan) { return std::clamp(pan, -255, 255) * 10; }
+
+void Sound_Set_Output_Mode(Sound_Output mode) {
+  std::lock_guard lock(Sound_Lock());
+  output_mode = mode;
+}
+
+Sound_Output Sound_Get_Output_Mode() {
+  std::lock_guard lock(Sound_Lock());
+  return output_mode;
+}
+
+void Sound_Set_Pull_Sink(Sound_Pull_Sink sink, void* user) {
+  std::lock_guard lock(Sound_Lock());
+  pull_sink = sink;
+  pull_sink_user = user;
+}
+
+void Sound_Pull(int32_t ms) {
+  std::lock_guard lock(Sound_Lock());
+  if (!initialised || active_mode != Sound_Output::Pull || ms <= 0) return;
+  // Whole output frames for this frame's length; the fraction carries over so that
+  // frames of 30 ms, say, consume exactly 1323 samples each.
+  pull_remainder += static_cast<int64_t>(ms) * Sound_Output_Rate;
+  size_t frames = static_cast<size_t>(pull_remainder / 1000);
+  pull_remainder %= 1000;
+  pull_block.resize(2 * frames);
+  Sound_Mixer().mix(pull_block.data(), frames);
+  if (pull_sink != nullptr) pull_sink(pull_block.data(), static_cast<int>(frames), pull_sink_user);
+}
+
+int Sound_Init() {
+  std::lock_guard lock(Sound_Lock());
+  if (initialised) {
+    status = -1;
+    return -1;
+  }
+  active_mode = output_mode;
+  if (active_mode == Sound_Output::Device) {
+    if (!Audio_Device_Open(&Sound_Mixer())) {
+      status = -1;
+      return -1;
+    }
+  } else {
+    pull_remainder = 0;
+    Clock_Set_Tick_Listener(Sound_Pull);
+  }
+  for (Channel& channel : channels) channel = Channel{};
+  one_shots.clear();
+  initialised = true;
+  status = 0;
+  return 0;
+}
+
+void Sound_Shutdown() {
+  void (*stop_music)() = nullptr;
+  {
+    std::lock_guard lock(Sound_Lock());
+    stop_music = music_stopper;
+  }
+  if (stop_music != nullptr) stop_music();
+  Stream_Stop();
+  std::lock_guard lock(Sound_Lock());
+  if (!initialised) return;
+  for (int channel = 1; channel <= Sound_Channel_Count; ++channel) Sound_Stop(channel);
+  // Stop the output first so that nothing mixes while the buffers go.
+  if (active_mode == Sound_Output::Device) {
+    Audio_Device_Close();
+  } else {
+    Clock_Set_Tick_Listener(nullptr);
+  }
+  Sound_Mixer().release_all();
+  one_shots.clear();
+  initialised = false;
+  status = -1;
+}
+
+int32_t Sound_Status() {
+  std::lock_guard lock(Sound_Lock());
+  return status;
+}
+
+int Sound_Play(const Sound* sound, int volume, int pan, uint32_t flags) {
+  std::lock_guard lock(Sound_Lock());
+  if (!initialised || sound == nullptr) return -1;
+  refresh_locked();
+  volume = std::clamp(volume, 0, 255);
+  pan = std::clamp(pan, -255, 255);
+
+  // Without bit 1 only a free entry will do; with it, also one whose sound does
+  // not loop (looping sounds are never cut off).
+  int chosen = -1;
+  for (int i = 0; i < Sound_Channel_Count && chosen < 0; ++i) {
+    if (channels[i].flags == 0 || ((flags & 2) != 0 && (channels[i].flags & 1) == 0)) chosen = i;
+  }
+  if (chosen < 0) return -1;
+  Channel& entry = channels[chosen];
+  if (entry.flags != 0) release_channel(entry);
+
+  Mixer& mixer = Sound_Mixer();
+  Mixer_Format format;
+  format.rate = sound->rate;
+  format.bits = sound->bits;
+  format.channels = sound->stereo + 1;
+  if (sound->data == nullptr) return -1;
+  int buffer = mixer.create(format, sound->size, sound->data);
+  if (buffer == 0) return -1;
+  // Volume and pan first, so that not one sample plays at the wrong level.
+  apply_volume_pan(buffer, volume, pan);
+  if (!mixer.play(buffer, (flags & 1) != 0)) {
+    mixer.release(buffer);
+    return -1;
+  }
+
+  // A sound started with flags 0 leaves its entry free: it is kept aside until it
+  // has played out, then released.
+  if (flags == 0) {
+    one_shots.push_back(buffer);
+    return 0;
+  }
+  entry.flags = flags;
+  entry.sound = sound;
+  entry.buffer = buffer;
+  return (flags & 1) != 0 ? chosen + 1 : 0;
+}
+
+void Sound_Stop(int channel) {
+  std::lock_guard lock(Sound_Lock());
+  Channel* entry = channel_in_use(channel);
+  if (entry == nullptr) return;
+  Sound_Mixer().stop(entry->buffer);
+  release_channel(*entry);
+}
+
+void Sound_Set(int channel, int volume, int pan) {
+  std::lock_guard lock(Sound_Lock());
+  refresh_locked();
+  Channel* entry = channel_in_use(channel);
+  if (entry == nullptr) return;
+  int state = Sound_Mixer().status(entry->buffer);
+  if (state < 0) {
+    release_channel(*entry);
+    return;
+  }
+  if ((state & Mixer_Playing) != 0) apply_volume_pan(entry->buffer, volume, pan);
+}
+
+void Sound_Refresh() {
+  std::lock_guard lock(Sound_Lock());
+  refresh_locked();
+}
+
+int32_t Sound_Position(int channel) {
+  std::lock_guard lock(Sound_Lock());
+  refresh_locked();
+  Channel* entry = channel_in_use(channel);
+  if (entry == nullptr) return 0;
+  int64_t position = Sound_Mixer().position(entry->buffer);
+  if (position < 0) {
+    release_channel(*entry);
+    return 0;
+  }
+  return static_cast<int32_t>(position);
+}
