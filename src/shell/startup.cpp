@@ -1,15 +1,326 @@
 #include "shell/startup.h"
 
+#include <unistd.h>
+
+#include <climits>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-int Osterlin_Main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--version") == 0) {
-      std::printf("osterlin 0.1.0\n");
-      return 0;
+#include "draw/console.h"
+#include "files/file.h"
+#include "platform/directories.h"
+#include "platform/display.h"
+#include "platform/input.h"
+#include "platform/instance_lock.h"
+#include "platform/message_box.h"
+#include "platform/platform.h"
+#include "platform/settings.h"
+#include "platform/trace.h"
+#include "scene/run_script.h"
+#include "scene/runtime.h"
+#include "scene/thumbnail.h"
+#include "shell/hidden_screen.h"
+#include "shell/levels.h"
+#include "sound/sound.h"
+
+namespace {
+
+constexpr const char* list_file_name = "osterlin.lst";
+constexpr int abort_virtual_key = 222;
+constexpr const char* version_text = "osterlin 0.1.0";
+
+constexpr const char* usage_text =
+    "usage: osterlin [ENGINE OPTIONS] [-nologo] [-cd PATH] [-hd PATH] [-level N]\n"
+    "\n"
+    "Game options (single dash; parsing stops at the first argument it does not know):\n"
+    "  -nologo      skip the intro\n"
+    "  -cd PATH     folder holding the level folders (the discs)\n"
+    "  -hd PATH     the installed folder (its osterlin.lst asks for missing discs; saved games)\n"
+    "  -level N     start at level N (1 to 6)\n"
+    "\n"
+    "Engine options:\n"
+    "  --help       this text\n"
+    "  --version    the engine's version\n"
+    "  --headless   no window and no message boxes\n"
+    "  --scanlines  the doubled picture with black lines between rows\n"
+    "  --record FILE, --replay FILE   record the input and clock of a run, or play it back\n"
+    "  --debug      debug lines on stderr\n"
+    "  --trace      one line per event on stderr (level N FOLDER, script FILE, end)\n"
+    "\n"
+    "Settings: name=value lines (source, res, lang) in the section\n"
+    "[Software\\Pellumaine's\\L'Osterlin\\1.0] of $OSTERLIN_REGISTRY, else\n"
+    "$XDG_CONFIG_HOME/osterlin/registry.ini (~/.config/osterlin/registry.ini).\n";
+
+// Makes `path` current. Game folder names are upper case; the disc's own spelling
+// is found through the file layer when the name does not exist as written.
+bool change_directory(const char* path) {
+  if (Set_Directory(path) == 0) return true;
+  char host[PATH_MAX];
+  return File_Host_Path(path, host, sizeof host) && Set_Directory(host) == 0;
+}
+
+std::string current_directory() {
+  char buffer[PATH_MAX];
+  if (getcwd(buffer, sizeof buffer) == nullptr) return ".";
+  return buffer;
+}
+
+std::string level_path(uint32_t n) {
+  std::string path = Level_Disc(n) != 0 ? Disc_Path() : Install_Path();
+  if (const char* folder = Level_Folder_Name(n)) path += folder;
+  return path;
+}
+
+void run_list_file(const char* name, const char* folder, uint32_t level) {
+  if (Intro_Pending()) return;
+  Trace_Line("level %u %s", level, folder);
+  Run_Script_File(name, folder);
+}
+
+// The engine changes directories as it goes, so a relative prefix from the
+// command line or the settings file is taken from the folder it was started in.
+std::string absolute_prefix(const char* value) {
+  if (value == nullptr || value[0] == 0 || value[0] == '/') return value ? value : "";
+  static const std::string start_directory = current_directory();
+  return start_directory + "/" + value;
+}
+
+// atoi: optional blanks and sign, then digits; wraps as 32 bits.
+uint32_t decimal_value(const char* text) {
+  while (*text == ' ' || *text == '\t') ++text;
+  bool negative = *text == '-';
+  if (*text == '-' || *text == '+') ++text;
+  uint32_t value = 0;
+  for (; *text >= '0' && *text <= '9'; ++text) value = value * 10u + static_cast<uint32_t>(*text - '0');
+  return negative ? 0u - value : value;
+}
+
+std::string program_path(const char* argv0) {
+  char buffer[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (length > 0) {
+    buffer[length] = 0;
+    return buffer;
+  }
+  return argv0 ? argv0 : "";
+}
+
+}  // namespace
+
+Engine_Options Take_Engine_Options(std::vector<std::string>& args) {
+  Engine_Options options;
+  std::vector<std::string> rest;
+  for (const auto& arg : args) {
+    if (arg.size() <= 2 || arg.compare(0, 2, "--") != 0) {
+      rest.push_back(arg);
+      continue;
+    }
+    if (arg == "--help") options.help = true;
+    else if (arg == "--version") options.version = true;
+    else if (arg == "--headless") options.headless = true;
+    else if (arg == "--debug") options.debug = true;
+    else if (arg == "--trace") options.trace = true;
+    else if (options.unknown.empty()) options.unknown = arg;
+  }
+  args = rest;
+  return options;
+}
+
+bool Read_Setting(const char* name, char* out, size_t out_size) { return Settings_Read(name, out, out_size); }
+
+void Locate_Paths(const char* program) {
+  Set_Current_Level(0);
+  std::string directory = program ? program : "";
+  size_t cut = directory.find_last_of("\\:/");
+  directory = cut == std::string::npos ? std::string() : directory.substr(0, cut + 1);
+  for (uint32_t level = 1; level <= Level_Count; ++level) {
+    size_t found = directory.find(Level_Folder_Name(level));
+    if (found != std::string::npos) {
+      directory.resize(found);
+      Set_Current_Level(level);
+      break;
     }
   }
-  std::printf("usage: osterlin [--help] [--version]\n");
+  char value[Level_Path_Size];
+  if (!Read_Setting("source", value, sizeof value) || !Set_Disc_Path(absolute_prefix(value).c_str())) {
+    Set_Disc_Path_Exact(directory.c_str());
+  }
+  if (!Read_Setting("res", value, sizeof value) || !Set_Install_Path(absolute_prefix(value).c_str())) {
+    Set_Install_Path_Exact(directory.c_str());
+  }
+}
+
+void Parse_Command_Line(const std::vector<std::string>& args) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg.empty() || arg[0] != '-') return;
+    std::string option = arg.substr(1);
+    if (option == "nologo") {
+      Set_No_Logo(true);
+      continue;
+    }
+    if (option != "cd" && option != "hd" && option != "level") return;
+    if (i + 1 >= args.size()) return;
+    const std::string& value = args[++i];
+    if (option == "cd") {
+      Set_Disc_Path(absolute_prefix(value.c_str()).c_str());
+    } else if (option == "hd") {
+      Set_Install_Path(absolute_prefix(value.c_str()).c_str());
+    } else {
+      Set_Current_Level(decimal_value(value.c_str()));
+      if (Current_Level() == 0) return;
+    }
+  }
+}
+
+bool Enter_Level(uint32_t n) {
+  if (End_Requested()) return false;
+  for (;;) {
+    std::string path = level_path(n);
+    if (path.empty() || change_directory(path.c_str())) return true;
+    if (n == 0) {
+      Set_End_Requested(true);
+      return false;
+    }
+    // The level's disc is missing: the installed folder's list file asks for it.
+    if (Install_Path()[0] != 0 && !change_directory(Install_Path())) {
+      Set_End_Requested(true);
+      return false;
+    }
+    Set_Current_Disc(Level_Disc(n));
+    std::string here = current_directory();
+    run_list_file(list_file_name, here.c_str(), 0);
+    Pump_Messages();
+    if (Async_Key_Down(abort_virtual_key) || Quit_Requested()) {
+      Set_End_Requested(true);
+      return false;
+    }
+    if (Async_Key_Down('L') && Async_Key_Down('O')) Hidden_Screen_Run();
+    if (End_Requested()) return false;
+  }
+}
+
+void Run_List_File(const char* name, const char* folder) { run_list_file(name, folder, Current_Level()); }
+
+void Play_Intro() {
+  Engine_Parameters_Set(255, 100, 255);
+  if (Intro_Pending()) {
+    if (!No_Logo()) Run_Script_File("intro.pak", "./");
+    Set_Intro_Pending(false);
+  }
+}
+
+void Run_Levels() {
+  // Level numbers beyond the table start the game at its first level.
+  if (Current_Level() > Level_Count) Set_Current_Level(1);
+  if (Current_Level() == 0) {
+    // Pick the first level whose folder can be entered: the disc in the drive.
+    Set_Current_Level(1);
+    for (uint32_t level = 1; level <= Level_Count; ++level) {
+      std::string path = level_path(level);
+      if (path.empty() || change_directory(path.c_str())) {
+        Set_Current_Level(level);
+        break;
+      }
+    }
+  }
+  if (!Enter_Level(Current_Level())) return;
+  for (;;) {
+    std::string here = current_directory();
+    Run_List_File(list_file_name, here.c_str());
+    Level_Entry_State entry = {true, true};
+    if (End_Requested()) {
+      Set_Level_Entry(entry);
+      break;
+    }
+    if (Restart_Requested()) {
+      Set_Restart_Requested(false);
+      Set_Current_Level(1);
+      entry.not_restarted = false;
+    } else if (Pending_Game() != nullptr) {
+      // A damaged saved game may name no level: it then starts at the first one.
+      uint32_t level = Pending_Game_Level();
+      Set_Current_Level(level >= 1 && level <= Level_Count ? level : 1);
+    } else {
+      Set_Current_Level(Current_Level() + 1);
+      if (Current_Level() > Level_Count) {
+        Set_Level_Entry(entry);
+        return;
+      }
+      entry.not_advanced = false;
+    }
+    Set_Level_Entry(entry);
+    if (!Enter_Level(Current_Level())) break;
+  }
+}
+
+int Show_Message(uint32_t style, const char* format, ...) {
+  char text[192];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  // 0x40 is the information icon.
+  return Message_Box_Show("L'Osterlin", text, (style & 0x40) != 0);
+}
+
+namespace {
+void release_at_exit() {
+  File_Shutdown();
+  Instance_Lock_Release();
+}
+}  // namespace
+
+int Osterlin_Main(int argc, char** argv) {
+  Platform_Options platform_options;
+  if (Platform_Take_Options(&argc, argv, &platform_options) != 0) return 2;
+  std::vector<std::string> args(argc > 1 ? argv + 1 : argv + argc, argv + argc);
+  Engine_Options options = Take_Engine_Options(args);
+  if (!options.unknown.empty()) {
+    std::fprintf(stderr, "osterlin: unknown option '%s' (see osterlin --help)\n", options.unknown.c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(usage_text, stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("%s\n", version_text);
+    return 0;
+  }
+  if (options.debug) Console_Set_Enabled(true);
+  Trace_Set_Enabled(options.trace);
+  bool headless = options.headless || platform_options.headless;
+  platform_options.headless = headless;
+  Message_Box_Set_Headless(headless);
+  // Without a window (and in replays) the frame clock drives the sound mixer, so
+  // every run plays the same samples at the same frames.
+  if (headless || !platform_options.replay_path.empty()) Sound_Set_Output_Mode(Sound_Output::Pull);
+
+  if (!Instance_Lock_Acquire()) {
+    Show_Message(0x2040, "Cette application est d\xE9j\xE0 en cours d'utilisation");
+    return -1;
+  }
+  Locate_Paths(program_path(argc > 0 ? argv[0] : nullptr).c_str());
+  Parse_Command_Line(args);
+  if (!Enter_Level(0)) return -1;
+
+  if (Platform_Start(platform_options) != 0) {
+    Show_Message(0x10, "%s", Platform_Error());
+    return -1;
+  }
+  // Closing the window ends the process from the platform layer; release ours first.
+  Platform_Set_Exit_Hook(release_at_exit);
+  Input_Reset();
+  char language[8];
+  Read_Setting("lang", language, sizeof language);
+  Set_Language_Code(language);
+  Thumbnail_Set_Size(232, 174);
+  Play_Intro();
+  Run_Levels();
+  Platform_Set_Exit_Hook(nullptr);
+  Platform_Stop();
+  release_at_exit();
   return 0;
 }

@@ -1,0 +1,9 @@
+// Single instance: an advisory lock on a file in $XDG_RUNTIME_DIR (else /tmp),
+// held for the life of the process.
+#pragma once
+
+// True when this process now holds the lock, or when no lock file can be made (a
+// machine without a writable runtime folder still runs the engine). False when
+// another process holds it.
+bool Instance_Lock_Acquire();
+void Instance_Lock_Release();

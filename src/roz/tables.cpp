@@ -1,0 +1,169 @@
+// Constant tables, quality scaling, the inverse transform pass, stream splitting
+// and the library's status and message channel.
+#include <cstdio>
+#include <cstdlib>
+
+#include "roz/roz.h"
+#include "roz/roz_internal.h"
+
+#pragma GCC visibility push(hidden)
+
+namespace roz {
+
+const int kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+                         41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+                         30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+const int kBaseLuminance[64] = {16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
+                                14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,
+                                18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,
+                                49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
+
+const int kBaseChrominance[64] = {17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99,
+                                  24, 26, 56, 99, 99, 99, 99, 99, 47, 66, 99, 99, 99, 99, 99, 99,
+                                  99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
+                                  99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
+
+const int kAan[64] = {16384, 22725, 21407, 19266, 16384, 12873, 8867,  4520,  22725, 31521, 29692, 26722, 22725,
+                      17855, 12299, 6270,  21407, 29692, 27969, 25172, 21407, 16819, 11585, 5906,  19266, 26722,
+                      25172, 22654, 19266, 15137, 10426, 5315,  16384, 22725, 21407, 19266, 16384, 12873, 8867,
+                      4520,  12873, 17855, 16819, 15137, 12873, 10114, 6967,  3552,  8867,  12299, 11585, 10426,
+                      8867,  6967,  4799,  2446,  4520,  6270,  5906,  5315,  4520,  3552,  2446,  1247};
+
+int Quality_Scale(int quality) {
+  if (quality < 1) quality = 1;
+  if (quality > 100) quality = 100;
+  return quality >= 50 ? 200 - 2 * quality : 5000 / quality;
+}
+
+void Scaled_Table(const int base[64], int scale, int out[64]) {
+  for (int i = 0; i < 64; ++i) {
+    int v = (scale * base[i] + 50) / 100;
+    out[i] = v < 8 ? 8 : (v > 255 ? 255 : v);
+  }
+}
+
+void Inverse_Multipliers(int quality, int luminance[64], int chrominance[64]) {
+  int scale = Quality_Scale(quality);
+  Scaled_Table(kBaseLuminance, scale, luminance);
+  Scaled_Table(kBaseChrominance, scale, chrominance);
+  for (int i = 0; i < 64; ++i) {
+    luminance[i] = (kAan[i] * luminance[i]) >> 13;
+    chrominance[i] = (kAan[i] * chrominance[i]) >> 13;
+  }
+}
+
+void Inverse_Pass(int32_t* v, int stride) {
+  const int32_t c0 = v[0], c1 = v[stride], c2 = v[2 * stride], c3 = v[3 * stride];
+  const int32_t c4 = v[4 * stride], c5 = v[5 * stride], c6 = v[6 * stride], c7 = v[7 * stride];
+  // Even part.
+  int32_t t10 = Add(c0, c4), t11 = Sub(c0, c4);
+  int32_t t13 = Add(c2, c6);
+  int32_t t12 = Sub(Mul16(Sub(c2, c6), 92682), t13);
+  int32_t tmp0 = Add(t10, t13), tmp3 = Sub(t10, t13);
+  int32_t tmp1 = Add(t11, t12), tmp2 = Sub(t11, t12);
+  // Odd part.
+  int32_t z13 = Add(c5, c3), z10 = Sub(c5, c3), z11 = Add(c1, c7), z12 = Sub(c1, c7);
+  int32_t tmp7 = Add(z11, z13);
+  int32_t u11 = Mul16(Sub(z11, z13), 92682);
+  int32_t z5 = Mul16(Add(z10, z12), 121095);
+  int32_t u10 = Sub(Mul16(z12, 70936), z5);
+  int32_t u12 = Add(Mul16(z10, -171254), z5);
+  int32_t tmp6 = Sub(u12, tmp7);
+  int32_t tmp5 = Sub(u11, tmp6);
+  int32_t tmp4 = Add(u10, tmp5);
+  v[0] = Add(tmp0, tmp7);
+  v[7 * stride] = Sub(tmp0, tmp7);
+  v[stride] = Add(tmp1, tmp6);
+  v[6 * stride] = Sub(tmp1, tmp6);
+  v[2 * stride] = Add(tmp2, tmp5);
+  v[5 * stride] = Sub(tmp2, tmp5);
+  v[4 * stride] = Add(tmp3, tmp4);
+  v[3 * stride] = Sub(tmp3, tmp4);
+}
+
+static uint32_t Read_U32(const unsigned char* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
+}
+
+bool Split_Stream(const unsigned char* stream, long long length, Stream_Sections& out) {
+  out = Stream_Sections{};
+  if (stream == nullptr || length < 8) return false;
+  uint64_t size = static_cast<uint64_t>(length);
+  uint64_t pos = 0;
+  // Each length field is read when its four bytes are there; a section is cut
+  // to what follows it, and a missing field counts as an empty section.
+  auto section = [&](const unsigned char*& data, uint32_t& section_length) {
+    if (size - pos < 4) {
+      pos = size;
+      return;
+    }
+    uint64_t claimed = Read_U32(stream + pos);
+    pos += 4;
+    uint64_t available = size - pos;
+    section_length = static_cast<uint32_t>(claimed < available ? claimed : available);
+    data = stream + pos;
+    pos += section_length;
+  };
+  uint32_t h = Read_U32(stream);
+  out.code_count = Read_U32(stream + 4);
+  pos = 8;
+  uint64_t available = size - pos;
+  out.huffman_length = static_cast<uint32_t>(h < available ? h : available);
+  out.huffman = stream + pos;
+  pos += out.huffman_length;
+  section(out.ac, out.ac_length);
+  section(out.dc, out.dc_length);
+  return true;
+}
+
+void Grow_Buffer(unsigned char*& buffer, int& capacity, int needed) {
+  if (needed <= capacity) return;
+  void* grown = std::realloc(buffer, static_cast<size_t>(needed));
+  if (grown == nullptr) {
+    std::fprintf(stderr, "roz: out of memory\n");
+    std::abort();
+  }
+  buffer = static_cast<unsigned char*>(grown);
+  capacity = needed;
+}
+
+namespace {
+int g_status = 0;
+const char* g_error = "";
+Roz_Message_Handler g_handler = nullptr;
+}  // namespace
+
+void Set_Status_Ok() {
+  g_status = 0;
+  g_error = "";
+}
+
+void Set_Status_Refused(const char* reason) {
+  g_status = -1;
+  g_error = reason;
+}
+
+void Show_Message(const char* caption, const char* text) {
+  if (g_handler != nullptr) {
+    g_handler(caption, text);
+  } else {
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+  }
+}
+
+}  // namespace roz
+
+#pragma GCC visibility pop
+
+int Roz_Last_Status() { return roz::g_status; }
+const char* Roz_Last_Error() { return roz::g_error; }
+void Roz_Set_Message_Handler(Roz_Message_Handler handler) { roz::g_handler = handler; }
+
+long long Roz_Max_Stream_Size(long long blocks) {
+  if (blocks < 0) blocks = 0;
+  // Per block: 189 code bytes of at most 3 bytes of code each, 189 bytes of
+  // magnitude bits, 3 DC bytes; then the fixed headers and the frequency table.
+  return blocks * 759 + 1024;
+}

@@ -1,0 +1,488 @@
+// The scene runtime: one run of a scene script from its start node to END.
+//
+// The run moves between three places: a node start (load the node's picture and
+// zones), the trigger scan (the entry test on the first pass, then the frame
+// set-up) and the frame loop; running a test leads back to the trigger scan, and
+// the commands that change node lead to a node start.
+#include "scene/runtime.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "anim/anim_file.h"
+#include "draw/console.h"
+#include "files/file.h"
+#include "files/text.h"
+#include "pictures/picture.h"
+#include "pictures/picture_load.h"
+#include "platform/clock.h"
+#include "platform/directories.h"
+#include "platform/display.h"
+#include "platform/input.h"
+#include "platform/memory.h"
+#include "platform/trace.h"
+#include "scene/renderer.h"
+#include "scene/run_script.h"
+#include "scene/run_state.h"
+#include "scene/scene_sound.h"
+#include "scene/script_compiler.h"
+#include "scene/thumbnail.h"
+#include "scene/view.h"
+#include "video/animation_step.h"
+#include "video/command_block.h"
+#include "video/node_picture.h"
+
+namespace {
+
+enum class Next { Trigger_Scan, Node_Start, End };
+
+Run_State run = {};
+std::vector<Zone> zones;
+Picture* default_cursor = nullptr;
+Picture* hotspot_cursor = nullptr;
+Picture* test_cursor = nullptr;
+Run_Observer* observer = nullptr;
+
+Warp& current_node() { return Script_Current()->warps[run.current_warp]; }
+
+void field(const char* line, int index, char* out) { Field_Get(line, index, out); }
+
+int32_t field_int(const char* line, int index) {
+  char text[Script_Field_Size];
+  Field_Get(line, index, text);
+  return Str_To_Int(text);
+}
+
+void free_picture(Picture*& picture) {
+  Picture_Free(picture);
+  picture = nullptr;
+}
+
+// A cursor picture: the packed variant (the name with "pak" in place of its last
+// three characters) when it exists, else the plain file.
+Picture* load_cursor(const char* name) {
+  if (name == nullptr || name[0] == 0) return nullptr;
+  size_t length = std::strlen(name);
+  std::string packed = length >= 3 ? std::string(name, length - 3) + "pak" : std::string(name);
+  Picture* picture = nullptr;
+  if (File_Size(packed.c_str()) != 0) {
+    char inner[260] = {0};
+    std::strncpy(inner, packed.c_str(), sizeof inner - 1);
+    uint8_t* data = nullptr;
+    int size = 0;
+    Pak_Unpack(inner, &data, &size);
+    // A PAK that cannot be unpacked counts as absent: the plain file is read.
+    if (data != nullptr && size > 0) {
+      Mem_File_Add(inner, data, size);
+      Mem_Free(data);
+      picture = Picture_Load(inner);
+      Mem_File_Remove(inner);
+    } else {
+      Mem_Free(data);
+    }
+  }
+  if (picture == nullptr) {
+    char plain[260] = {0};
+    std::strncpy(plain, name, sizeof plain - 1);
+    picture = Picture_Load(plain);
+  }
+  if (picture != nullptr && Picture_To_16(picture) != 0) free_picture(picture);
+  return picture;
+}
+
+int find_node(const char* name, bool skip_current) {
+  Scene_Script* script = Script_Current();
+  for (int32_t i = 0; i < script->warp_count; ++i) {
+    if (skip_current && i == run.current_warp) continue;
+    if (Warp_Name_Matches(script->warps[i], name)) return i;
+  }
+  return -1;
+}
+
+int first_test_of_zone(int32_t zone) {
+  Warp& node = current_node();
+  for (int32_t t = 0; t < node.test_count; ++t) {
+    if (node.tests[t].zone == zone) return t;
+  }
+  return -1;
+}
+
+int last_test_of_zone(int32_t zone) {
+  Warp& node = current_node();
+  for (int32_t t = node.test_count - 1; t >= 0; --t) {
+    if (node.tests[t].zone == zone) return t;
+  }
+  return -1;
+}
+
+void frame_setup() {
+  free_picture(test_cursor);
+  run.cursor_zone = -1;
+  View_Stop_Turning();
+  Clock_Set_Last(Clock_Now() - 14);
+  Clock_Set_Delta(14);
+}
+
+void node_start() {
+  run.exit_test = -1;
+  run.enter_test = -1;
+  Print_Clear();
+  run.gosub_return = -1;
+  Random_Sounds_Clear();
+  Warp& node = current_node();
+  Trace_Line("node %d %s", run.current_warp, node.picture_name ? node.picture_name : "");
+  if (observer) observer->node_started(run.current_warp);
+  Warp_Picture_Load(node);
+  Zones_Load_Current();
+  run.entry_pass = 0;
+  Clock_Set_Last(Clock_Now() - 14);
+  Input_Update();
+  Input_Update();
+  Present_Frame(Screen_Buffer());
+  Clock_Set_Delta(14);
+  View_Stop_Turning();
+  for (int32_t t = 0; t < node.test_count; ++t) node.tests[t].hidden = 0;
+}
+
+void jump_to(int node) {
+  run.current_warp = node;
+  zones.clear();
+}
+
+bool bool_value(const char* name, bool* exists) {
+  Scene_Script* script = Script_Current();
+  for (int32_t i = 0; i < script->bool_count; ++i) {
+    Bool_Var& var = script->bools[i];
+    if (var.name != nullptr && Str_Compare_No_Case(var.name, name) == 0) {
+      *exists = true;
+      return var.value != 0;
+    }
+  }
+  *exists = false;
+  return false;
+}
+
+void run_plugin_block(const char* command) {
+  // The stored text is "PLUGIN," followed by each line and ";".
+  const char* body = command + 7;
+  std::vector<std::string> lines;
+  std::string current;
+  for (const char* c = body; *c; ++c) {
+    if (*c == ';') {
+      lines.push_back(current);
+      current.clear();
+    } else {
+      current.push_back(*c);
+    }
+  }
+  std::vector<char*> pointers;
+  for (std::string& line : lines) pointers.push_back(line.data());
+  Run_Command_Block(static_cast<int>(pointers.size()), pointers.data());
+}
+
+Next test_run(int test_index, bool entry_test) {
+  Warp& node = current_node();
+  Test& test = node.tests[test_index];
+  Trace_Line("test %d zone %d trigger %d", test_index, test.zone, test.trigger);
+  if (observer) observer->test_started(run.current_warp, test_index);
+  char keyword[Script_Field_Size];
+  char text[Script_Field_Size];
+  for (int32_t k = 0; k < test.command_count; ++k) {
+    const char* line = test.commands[k];
+    field(line, 0, keyword);
+    Trace_Line("cmd %s", line);
+    if (std::strcmp(keyword, "GOSUB") == 0) {
+      if (run.gosub_return == -1) {
+        field(line, 1, text);
+        char other[Script_Field_Size];
+        char label[Script_Field_Size];
+        for (int32_t j = 0; j < test.command_count; ++j) {
+          field(test.commands[j], 0, other);
+          field(test.commands[j], 1, label);
+          if (std::strcmp(other, "LABEL") == 0 && Str_Compare_No_Case(label, text) == 0) {
+            run.gosub_return = k;
+            k = j;
+            break;
+          }
+        }
+      }
+    } else if (std::strcmp(keyword, "RETURN") == 0) {
+      if (run.gosub_return != -1) {
+        k = run.gosub_return;
+        run.gosub_return = -1;
+      } else if (run.return_warp != -1) {
+        jump_to(run.return_warp);
+        run.return_warp = -1;
+        return Next::Node_Start;
+      } else {
+        break;
+      }
+    } else if (std::strcmp(keyword, "END") == 0) {
+      return Next::End;
+    } else if (std::strcmp(keyword, "SET") == 0) {
+      field(line, 1, text);
+      Bool_Set(text, field_int(line, 2));
+    } else if (std::strcmp(keyword, "NOT") == 0) {
+      field(line, 1, text);
+      bool exists = false;
+      bool value = bool_value(text, &exists);
+      if (exists) Bool_Set(text, value ? 0 : 1);
+    } else if (std::strcmp(keyword, "IFOR") == 0 || std::strcmp(keyword, "IFAND") == 0) {
+      bool is_and = keyword[2] == 'A';
+      bool result = is_and;
+      for (int index = 1; Field_Get(line, index, text) == 0; ++index) {
+        bool exists = false;
+        bool value = bool_value(text, &exists);
+        if (!exists) continue;  // names that match nothing: skipped (OR), true (AND)
+        if (is_and && !value) result = false;
+        if (!is_and && value) result = true;
+      }
+      if (!result) ++k;  // skip the next command
+    } else if (std::strcmp(keyword, "PRINT") == 0) {
+      char font[Script_Field_Size];
+      field(line, 1, text);
+      field(line, 2, font);
+      Print_Set(text, font);
+    } else if (std::strcmp(keyword, "SETCURSOR") == 0) {
+      char node_name[Script_Field_Size];
+      field(line, 1, text);
+      field(line, 2, node_name);
+      int target = find_node(node_name, false);
+      int32_t n = field_int(line, 3);
+      if (target >= 0) {
+        Warp& warp = Script_Current()->warps[target];
+        if (n >= 0 && n < warp.test_count) {
+          std::strncpy(warp.tests[n].cursor_name, text, sizeof warp.tests[n].cursor_name - 1);
+          warp.tests[n].cursor_name[sizeof warp.tests[n].cursor_name - 1] = 0;
+        }
+      }
+    } else if (std::strcmp(keyword, "HIDECURSOR") == 0) {
+      field(line, 1, text);
+      int target = find_node(text, false);
+      int32_t n = field_int(line, 2);
+      if (target >= 0) {
+        Warp& warp = Script_Current()->warps[target];
+        if (n >= 0 && n < warp.test_count) warp.tests[n].hidden = 1;
+      }
+    } else if (std::strcmp(keyword, "SETCURSORDEFAULT") == 0) {
+      char which[Script_Field_Size];
+      field(line, 1, which);
+      field(line, 2, text);
+      Picture*& target = std::strcmp(which, "0") == 0 ? default_cursor : hotspot_cursor;
+      free_picture(target);
+      target = load_cursor(text);
+    } else if (std::strcmp(keyword, "PLAYVIDEO") == 0) {
+      field(line, 1, text);
+      Anim_Play(text, -1, -1, 0);
+    } else if (std::strcmp(keyword, "GOTOWARP") == 0) {
+      field(line, 1, text);
+      int target = find_node(text, true);
+      if (target >= 0) {
+        jump_to(target);
+        return Next::Node_Start;
+      }
+    } else if (std::strcmp(keyword, "LOCKKEY") == 0) {
+      int32_t n = field_int(line, 1);
+      if (n >= 0 && n < Key_Slot_Count) {
+        field(line, 2, text);
+        std::strncpy(run.key_warps[n], text, 256);
+        run.key_warps[n][256] = 0;
+      }
+    } else if (std::strcmp(keyword, "UNLOCKKEY") == 0) {
+      int32_t n = field_int(line, 1);
+      if (n >= 0 && n < Key_Slot_Count) run.key_warps[n][0] = 0;
+    } else if (std::strcmp(keyword, "PLUGIN") == 0) {
+      run_plugin_block(line);
+    } else if (View_Command(keyword, line)) {
+    } else if (Sound_Command(keyword, line, entry_test)) {
+    }
+    // LABEL, ENDPLUGIN and unknown keywords do nothing.
+  }
+  return Next::Trigger_Scan;
+}
+
+// Frames until something leads elsewhere.
+Next frame_loop() {
+  for (;;) {
+    View_Draw_Current();
+    Animation_Step();
+    Random_Sounds_Frame();
+
+    // Leaving a zone (trigger 2).
+    bool inside_exit = false;
+    for (size_t i = 0; i < zones.size(); ++i) {
+      int inside = Zone_Hit(zones[i]) == 2;
+      int t = first_test_of_zone(static_cast<int32_t>(i));
+      if (t < 0 || current_node().tests[t].trigger != 2 || !inside) continue;
+      inside_exit = true;
+      if (run.exit_test == -1) {
+        run.exit_test = t;
+      } else if (t != run.exit_test) {
+        int left = run.exit_test;
+        run.exit_test = t;
+        return test_run(left, false);
+      }
+    }
+    if (!inside_exit && run.exit_test != -1) {
+      int left = run.exit_test;
+      run.exit_test = -1;
+      return test_run(left, false);
+    }
+
+    // Entering a zone (trigger 1).
+    bool inside_enter = false;
+    for (size_t i = 0; i < zones.size(); ++i) {
+      int inside = Zone_Hit(zones[i]) == 2;
+      int t = first_test_of_zone(static_cast<int32_t>(i));
+      if (t < 0 || current_node().tests[t].trigger != 1 || !inside) continue;
+      inside_enter = true;
+      if (t != run.enter_test) {
+        run.enter_test = t;
+        return test_run(t, false);
+      }
+      break;
+    }
+    if (!inside_enter) run.enter_test = -1;
+
+    // The cursor of the first zone that qualifies.
+    const Picture* cursor = default_cursor;
+    for (size_t i = 0; i < zones.size(); ++i) {
+      if (Zone_Hit(zones[i]) != 2) continue;
+      int t = first_test_of_zone(static_cast<int32_t>(i));
+      Test* test = t >= 0 ? &current_node().tests[t] : nullptr;
+      if (test != nullptr && (test->trigger != 0 || (test->hidden & 1))) continue;
+      if (static_cast<int32_t>(i) != run.cursor_zone) {
+        run.cursor_zone = static_cast<int32_t>(i);
+        free_picture(test_cursor);
+        if (test != nullptr && test->cursor_name[0] != 0) test_cursor = load_cursor(test->cursor_name);
+      }
+      cursor = test_cursor != nullptr ? test_cursor : hotspot_cursor;
+      break;
+    }
+    Cursor_Draw(cursor);
+    Print_Draw();
+    Animation_Step();
+    Sound_Tick();
+    Present_Frame(Screen_Buffer());
+    if (observer) observer->before_input();
+    Input_Update();
+
+    // Key jumps, only while no jump is pending a RETURN.
+    if (run.return_warp == -1) {
+      int32_t key = Input().key;
+      int slots[2] = {-1, -1};
+      if (key == 27) slots[0] = 0;
+      else if (key >= 128 && key <= 137) slots[0] = key - 127;
+      else if (key == 13) slots[0] = 11;
+      if (Input().right_button == 1) slots[1] = 12;
+      for (int slot : slots) {
+        if (slot < 0 || run.key_warps[slot][0] == 0) continue;
+        int target = find_node(run.key_warps[slot], true);
+        if (target < 0) continue;
+        Thumbnail_Take();
+        run.return_warp = run.current_warp;
+        jump_to(target);
+        return Next::Node_Start;
+      }
+    }
+
+    View_Turn();
+
+    if (Input().left_button == 1) {
+      for (size_t i = 0; i < zones.size(); ++i) {
+        if (Zone_Hit(zones[i]) != 2) continue;
+        int t = last_test_of_zone(static_cast<int32_t>(i));
+        if (t >= 0) return test_run(t, false);
+        break;
+      }
+      return Next::Trigger_Scan;
+    }
+  }
+}
+
+void run_end() {
+  Clock_Stop();
+  Thumbnail_Free();
+  zones.clear();
+  Renderer_End();
+  Script_Free();
+  free_picture(default_cursor);
+  free_picture(hotspot_cursor);
+  free_picture(test_cursor);
+  Scene_Sound_End();
+}
+
+}  // namespace
+
+Run_State& Run() { return run; }
+std::vector<Zone>& Zones() { return zones; }
+
+void Zones_Load_Current() {
+  Warp& node = current_node();
+  zones = Zone_File_Load(node.zone_file_name);
+  if (node.kind == 0) {
+    for (Zone& zone : zones) Zone_Snap(zone);
+  }
+}
+
+void Runtime_Set_Observer(Run_Observer* run_observer) { observer = run_observer; }
+
+void Render_Idle_Frame() {
+  View_Draw_Current();
+  Animation_Step();
+  Sound_Tick();
+  Present_Frame(Screen_Buffer());
+}
+
+void Script_Run(const char* name) {
+  Music_State().name[0] = 0;
+  Renderer_Create();
+  View_State& view = View();
+  view.pitch = view.yaw = view.pitch_speed = view.yaw_speed = 0;
+  run.current_warp = 0;
+  run.entry_pass = 0;
+  zones.clear();
+  view.pitch_limit = 1536;
+  view.fov = 90.0f;
+  for (int i = 0; i < 12; ++i) run.key_warps[i][0] = 0;
+  run.return_warp = -1;
+  run.restart_pending = false;
+  Scene_Sound_Start();
+  default_cursor = load_cursor("cursor1.pcx");
+  hotspot_cursor = load_cursor("cursor2.pcx");
+
+  Script_Compile(name);
+  Scene_Script* script = Script_Current();
+  if (script == nullptr || script->warp_count == 0) {
+    // Nothing to run: release what the run start set up.
+    Script_Free();
+    run_end();
+    return;
+  }
+  Renderer_Start();
+
+  Next next = Next::Node_Start;
+  while (next != Next::End) {
+    if (next == Next::Node_Start) node_start();
+    // Trigger scan. A restore asked for a restart of its node: the node starts
+    // again, and with it the entry test, once.
+    if (run.restart_pending) {
+      run.restart_pending = false;
+      next = Next::Node_Start;
+      continue;
+    }
+    run.entry_pass += 1;
+    if (run.entry_pass == 1) {
+      int entry = first_test_of_zone(-1);
+      if (entry >= 0) {
+        next = test_run(entry, true);
+        continue;
+      }
+    }
+    frame_setup();
+    next = frame_loop();
+  }
+  run_end();
+}

@@ -1,0 +1,272 @@
+#include "scene/scene_sound.h"
+
+#include <cmath>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "files/text.h"
+#include "platform/clock.h"
+#include "scene/runtime.h"
+#include "scene/script_compiler.h"
+#include "scene/view.h"
+#include "sound/sound.h"
+#include "sound/wav.h"
+
+namespace {
+
+constexpr double Two_Pi = 6.283185307179586;
+
+struct Random_Sound {
+  char name[260];
+  Sound* sound;
+  int32_t volume;
+  int32_t frequency;
+};
+
+Sound_Slot plain_slots[8];
+Sound_Slot positional_slots[8];
+Scene_Music music;
+std::vector<Random_Sound> random_sounds;
+int32_t sound_available = -1;
+uint32_t random_state = 0;
+// The load timer runs the sound tick on its own thread while the main thread
+// loads a picture; this keeps the two from touching the slots at once.
+std::recursive_mutex slots_lock;
+
+int32_t scaled(int32_t value) {
+  return static_cast<int32_t>((static_cast<int64_t>(value) * Engine_Params().master_volume) >> 8);
+}
+
+void copy_name(char* out, const char* name) {
+  std::strncpy(out, name, 256);
+  out[256] = 0;
+}
+
+void clear_slot(Sound_Slot& slot) {
+  slot.name[0] = 0;
+  slot.channel = 0;
+  slot.loops_left = 0;
+  slot.last_position = 0;
+}
+
+void stop_slot(Sound_Slot& slot) {
+  if (slot.channel != 0) Sound_Stop(slot.channel);
+  clear_slot(slot);
+}
+
+// Counts the loops of a slot and stops it once its loops are used up.
+void count_loops(Sound_Slot& slot) {
+  if (slot.channel == 0 || slot.loops_left == 0) return;
+  int32_t position = Sound_Position(slot.channel);
+  if (position < slot.last_position) {
+    slot.loops_left -= 1;
+    if (slot.loops_left == 0) {
+      Sound_Stop(slot.channel);
+      slot.name[0] = 0;
+      slot.channel = 0;
+      return;
+    }
+  }
+  slot.last_position = position;
+}
+
+int32_t positional_pan(int32_t position, double scale) {
+  double d = static_cast<double>(position - View().yaw);
+  return static_cast<int32_t>(std::sin(d * Two_Pi / 8192.0) * scale);
+}
+
+int32_t field_int(const char* line, int index) {
+  char field[Script_Field_Size];
+  Field_Get(line, index, field);
+  return Str_To_Int(field);
+}
+
+bool name_playing(const Sound_Slot* slots, const char* name) {
+  for (int i = 0; i < 8; ++i) {
+    if (slots[i].channel != 0 && Str_Compare_No_Case(slots[i].name, name) == 0) return true;
+  }
+  return false;
+}
+
+void play_into_slot(const char* line, bool positional, bool entry_test) {
+  char file[Script_Field_Size];
+  Field_Get(line, 1, file);
+  Sound* sound = Wav_Load(file);
+  if (sound == nullptr) return;
+  Sound_Slot* slots = positional ? positional_slots : plain_slots;
+  // In the entry test a sound already playing under this name is not started twice.
+  if (entry_test && name_playing(slots, file)) {
+    Sound_Free(sound);
+    return;
+  }
+  int32_t volume = field_int(line, 2) & 255;
+  int32_t position = positional ? field_int(line, 3) & 8191 : 0;
+  int32_t loops = field_int(line, positional ? 4 : 3) & 8191;
+  int channel = Sound_Play(sound, (Engine_Params().master_volume * 255) >> 8, 0, 1);
+  if (channel >= 1 && channel <= 8) {
+    Sound_Slot& slot = slots[channel - 1];
+    copy_name(slot.name, file);
+    slot.channel = channel;
+    slot.volume = volume;
+    slot.position = position;
+    slot.last_position = 0;
+    slot.loops_left = loops;
+    Sound_Set(channel, scaled(volume), positional ? positional_pan(position, 255.0) : 0);
+  }
+  Sound_Free(sound);
+}
+
+void stop_by_name(Sound_Slot* slots, const char* line) {
+  char file[Script_Field_Size];
+  Field_Get(line, 1, file);
+  for (int i = 0; i < 8; ++i) {
+    if (slots[i].channel != 0 && Str_Compare_No_Case(slots[i].name, file) == 0) stop_slot(slots[i]);
+  }
+}
+
+}  // namespace
+
+Sound_Slot* Sound_Slots() { return plain_slots; }
+Sound_Slot* Sound3D_Slots() { return positional_slots; }
+Scene_Music& Music_State() { return music; }
+int32_t Sound_Available() { return sound_available; }
+
+uint32_t Random_Next() {
+  uint32_t s = random_state;
+  for (int round = 0; round < 32; ++round) {
+    uint32_t b = ((s >> 6) ^ (s >> 4) ^ (s >> 2) ^ (s >> 1) ^ s ^ (s >> 31)) & 1;
+    s = (b << 31) | ((s >> 1) + 1);
+  }
+  random_state = s;
+  return s;
+}
+
+void Scene_Sound_Start() {
+  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+  music.name[0] = 0;
+  music.volume = 0;
+  for (int i = 0; i < 8; ++i) {
+    clear_slot(plain_slots[i]);
+    clear_slot(positional_slots[i]);
+  }
+  sound_available = Sound_Init();
+}
+
+void Random_Sounds_Clear() {
+  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+  for (Random_Sound& entry : random_sounds) Sound_Free(entry.sound);
+  random_sounds.clear();
+}
+
+void Scene_Sound_Stop_All() {
+  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+  for (int i = 0; i < 8; ++i) {
+    stop_slot(plain_slots[i]);
+    stop_slot(positional_slots[i]);
+  }
+  if (music.name[0] != 0) {
+    Music_Stop();
+    music.name[0] = 0;
+  }
+}
+
+void Scene_Sound_End() {
+  Random_Sounds_Clear();
+  Scene_Sound_Stop_All();
+  Music_Stop();
+  Sound_Shutdown();
+}
+
+void Sound_Tick() {
+  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+  if (sound_available == 0) {
+    Sound_Refresh();
+    if (music.name[0] != 0) Music_Update(scaled(music.volume), 0);
+  }
+  for (Sound_Slot& slot : plain_slots) count_loops(slot);
+  int32_t depth = Engine_Params().sound3d_depth;
+  for (Sound_Slot& slot : positional_slots) {
+    if (slot.channel == 0) continue;
+    double d = static_cast<double>(slot.position - View().yaw) * Two_Pi / 8192.0;
+    int32_t pan = static_cast<int32_t>(std::sin(d) * 255.0);
+    double pitch = static_cast<double>(View().pitch) * Two_Pi / 4096.0;
+    int32_t volume = slot.volume + static_cast<int32_t>(std::cos(d) * std::cos(pitch) * depth) - depth;
+    Sound_Set(slot.channel, scaled(volume), pan);
+    count_loops(slot);
+  }
+}
+
+void Random_Sounds_Frame() {
+  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+  for (Random_Sound& entry : random_sounds) {
+    uint32_t r = Random_Next();
+    uint32_t d = static_cast<uint32_t>(entry.frequency) * 15360u + 262144u;
+    if (static_cast<int64_t>(r / d) < Clock_Delta() && entry.sound != nullptr) {
+      Sound_Play(entry.sound, scaled(entry.volume), 0, 0);
+    }
+  }
+}
+
+int Sound_Slot_Start(const char* name, bool positional, int32_t volume, int32_t position, int32_t loops_left,
+                     int pan_for_set) {
+  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+  Sound* sound = Wav_Load(name);
+  if (sound == nullptr) return -1;
+  int channel = Sound_Play(sound, (Engine_Params().master_volume * 255) >> 8, 0, 1);
+  Sound_Free(sound);
+  if (channel < 1 || channel > 8) return -1;
+  Sound_Slot& slot = (positional ? positional_slots : plain_slots)[channel - 1];
+  copy_name(slot.name, name);
+  slot.channel = channel;
+  slot.volume = volume;
+  slot.position = position;
+  slot.loops_left = loops_left;
+  slot.last_position = 0;
+  Sound_Set(channel, scaled(volume), pan_for_set);
+  return channel;
+}
+
+bool Sound_Command(const char* keyword, const char* line, bool entry_test) {
+  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+  auto is = [keyword](const char* name) { return std::strcmp(keyword, name) == 0; };
+  char file[Script_Field_Size];
+  if (is("PLAYMUSIQUE")) {
+    Field_Get(line, 1, file);
+    int32_t volume = field_int(line, 2);
+    if (music.name[0] != 0 && Str_Compare_No_Case(file, music.name) == 0) {
+      music.volume = volume;
+      Music_Update(volume, 0);
+    } else {
+      if (music.name[0] != 0) Music_Stop();
+      copy_name(music.name, file);
+      music.volume = volume;
+      Music_Play(file, scaled(volume), 0);
+    }
+  } else if (is("STOPMUSIQUE")) {
+    if (music.name[0] != 0) {
+      Music_Stop();
+      music.name[0] = 0;
+    }
+  } else if (is("PLAYSOUND")) {
+    play_into_slot(line, false, entry_test);
+  } else if (is("STOPSOUND")) {
+    stop_by_name(plain_slots, line);
+  } else if (is("PLAYSOUND3D")) {
+    play_into_slot(line, true, entry_test);
+  } else if (is("STOPSOUND3D")) {
+    stop_by_name(positional_slots, line);
+  } else if (is("PLAYRNDSOUND")) {
+    Random_Sound entry{};
+    Field_Get(line, 1, file);
+    std::strncpy(entry.name, file, sizeof entry.name - 1);
+    entry.sound = Wav_Load(file);
+    entry.volume = field_int(line, 2) & 255;
+    // The entry test reads the frequency from field 3, every other test from field 4.
+    entry.frequency = field_int(line, entry_test ? 3 : 4) & 255;
+    random_sounds.push_back(entry);
+  } else {
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,93 @@
+// The animation step run once per engine frame: block animations paced by their
+// speed, the wave distortion of the screen, and the error screen.
+#include "video/animation_step.h"
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "pictures/picture.h"
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "scene/runtime.h"
+#include "video/movie.h"
+#include "video/node_picture.h"
+
+namespace {
+bool waves_on = false;
+float wave_phase = 0.0f;  // keeps running across nodes
+uint64_t wave_last = 0;
+bool error_screen = false;
+
+// Seconds between two counter readings, from their low 32 bits.
+double counter_seconds(uint64_t now, uint64_t last) {
+  uint32_t difference = static_cast<uint32_t>(now) - static_cast<uint32_t>(last);
+  return static_cast<double>(difference) / static_cast<double>(Counter_Frequency());
+}
+
+void fill_error_area() { std::memset(Screen_Buffer(), 0x1F, 307200); }
+
+void draw_waves() {
+  uint64_t now = Counter_Now();
+  double dt = counter_seconds(now, wave_last);
+  wave_last = Counter_Now();
+  wave_phase += static_cast<float>(dt * 20.0);
+  uint16_t* screen = Screen_Buffer();
+  std::vector<uint16_t> copy(screen, screen + Screen_Width * Screen_Height);
+  for (int y = 0; y < Screen_Height; ++y) {
+    float angle = 0.039269909f * static_cast<float>(y) + 0.4f * wave_phase;
+    int s = y - static_cast<int>(std::trunc(-3.0 * std::sin(angle)));
+    if (s < 0) s = 0;
+    if (s > Screen_Height - 1) s = Screen_Height - 1;
+    std::memcpy(screen + y * Screen_Width, copy.data() + s * Screen_Width, Screen_Width * 2);
+  }
+}
+}  // namespace
+
+void Anim_Advance(bool forced) {
+  int width = Node_Picture_Width();
+  uint16_t* target = nullptr;
+  if (width == 256) {
+    target = Panorama_Buffer();
+  } else if (Picture* picture = Node_Picture(); picture != nullptr && picture->bits_per_pixel == 16) {
+    target = reinterpret_cast<uint16_t*>(picture->pixels);
+  }
+  for (int i = 0; i < Anim_Count(); ++i) {
+    Anim_Slot* slot = Anim_Slot_At(i);
+    if (slot == nullptr || !slot->active) continue;
+    uint64_t now = Counter_Now();
+    double t = counter_seconds(now, slot->last_count);
+    slot->last_count = Counter_Now();
+    t = t * slot->speed + slot->phase;
+    if (forced || t >= 1.0) {
+      if (Anim_Step(slot, target, 16, width) == 0) {
+        slot->active = 0;
+        slot->stop_requested = 0;
+        Bool_Set(slot->end_boolean, slot->end_value);
+      }
+    }
+    // Whole frames the engine fell behind are dropped, not caught up.
+    slot->phase = static_cast<float>(t - std::floor(t));
+  }
+}
+
+void Animation_Step() {
+  Anim_Advance(false);
+  if (waves_on) draw_waves();
+  Node_Video_Step();
+  if (error_screen) fill_error_area();
+}
+
+void Waves_Start() {
+  if (!waves_on) wave_last = Counter_Now();
+  waves_on = true;
+}
+void Waves_Stop() { waves_on = false; }
+bool Waves_Active() { return waves_on; }
+
+void Error_Screen_Raise() {
+  error_screen = true;
+  fill_error_area();
+}
+void Error_Screen_Clear() { error_screen = false; }
+bool Error_Screen_Raised() { return error_screen; }

@@ -1,0 +1,291 @@
+#include "video/node_picture.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <vector>
+
+#include "pictures/picture.h"
+#include "roz/roz.h"
+#include "roz_chunk_writer.h"
+#include "scene/engine_targets.h"
+#include "scene/runtime.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+constexpr int Panorama_Pixels = 256 * 6144;
+
+// Runs a test inside a temporary folder with a panorama buffer and a node picture.
+class NodePictureTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    old_dir_ = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+    panorama_.assign(Panorama_Pixels, 0);
+    Engine_Set_Panorama_Buffer(panorama_.data());
+    Node_Picture_Replace(Picture_Create("warpfix", 640, 480, 16));
+  }
+  void TearDown() override {
+    Anim_Close_All();
+    Engine_Set_Panorama_Buffer(nullptr);
+    Node_Picture_Replace(nullptr);
+    EXPECT_EQ(chdir(old_dir_), 0);
+    free(old_dir_);
+  }
+
+  const uint16_t* node_pixels() { return reinterpret_cast<const uint16_t*>(Node_Picture()->pixels); }
+
+  Temp_Dir dir_;
+  char* old_dir_ = nullptr;
+  std::vector<uint16_t> panorama_;
+};
+
+std::vector<uint8_t> targa(const std::vector<uint8_t>& bgr_top_first, int bits, bool stored_top_first) {
+  std::vector<uint8_t> out(18, 0);
+  out[2] = 2;
+  out[12] = 640 & 255;
+  out[13] = 640 >> 8;
+  out[14] = 480 & 255;
+  out[15] = 480 >> 8;
+  out[16] = static_cast<uint8_t>(bits);
+  out[17] = stored_top_first ? 0x20 : 0x00;
+  for (int row = 0; row < 480; ++row) {
+    int source_row = stored_top_first ? row : 479 - row;
+    for (int x = 0; x < 640; ++x) {
+      const uint8_t* p = &bgr_top_first[(static_cast<size_t>(source_row) * 640 + x) * 3];
+      out.insert(out.end(), p, p + 3);
+      if (bits == 32) out.push_back(0xFF);
+    }
+  }
+  return out;
+}
+
+std::vector<uint8_t> gradient_bgr(int width, int height) {
+  std::vector<uint8_t> bgr(static_cast<size_t>(width) * height * 3);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      uint8_t* p = &bgr[(static_cast<size_t>(y) * width + x) * 3];
+      p[0] = static_cast<uint8_t>(x * 255 / width);
+      p[1] = static_cast<uint8_t>((y % 480) * 255 / 480);
+      p[2] = static_cast<uint8_t>((x + y) & 255);
+    }
+  }
+  return bgr;
+}
+
+std::vector<uint8_t> tile_of(uint8_t b, uint8_t g, uint8_t r) {
+  std::vector<uint8_t> tile;
+  for (int i = 0; i < 64; ++i) {
+    tile.push_back(b);
+    tile.push_back(g);
+    tile.push_back(r);
+  }
+  return tile;
+}
+
+// A panorama file with one animation "door" of two frames (red, then blue block at
+// pixel 0), with or without a loop marker back to frame `loop`.
+std::vector<uint8_t> animated_panorama(bool with_loop, uint32_t loop = 0, int offset = 0) {
+  // Encoding a panorama is slow under the sanitizers: do it once.
+  static const std::vector<uint8_t> base = [] {
+    std::vector<uint8_t> file = roz_chunk::file_header();
+    roz_chunk::put_picture(file, roz_chunk::Panorama, std::vector<uint8_t>(256 * 6144 * 3, 0), 80);
+    return file;
+  }();
+  std::vector<uint8_t> file = base;
+  roz_chunk::put_anim_header(file, "door", 2);
+  roz_chunk::put_anim_frame(file, {offset}, tile_of(0, 0, 255), 100);
+  roz_chunk::put_anim_frame(file, {offset}, tile_of(255, 0, 0), 100);
+  if (with_loop) roz_chunk::put_anim_loop(file, loop);
+  return file;
+}
+
+uint16_t red_part(uint16_t pixel) { return pixel >> 11; }
+uint16_t blue_part(uint16_t pixel) { return pixel & 31; }
+
+}  // namespace
+
+TEST(TargaTo565, ExactLevelsPassUnchangedAndMidValuesAverageOut) {
+  // A uniform picture on exact 5-6-5 levels carries no error.
+  std::vector<uint8_t> exact(16 * 8 * 4);
+  for (size_t i = 0; i < exact.size(); i += 4) {
+    exact[i] = 80;       // blue level 10
+    exact[i + 1] = 80;   // green level 20
+    exact[i + 2] = 128;  // red level 16
+  }
+  std::vector<uint16_t> out(16 * 8);
+  Targa_To_565(exact.data(), 16, 8, out.data(), 16);
+  for (uint16_t pixel : out) ASSERT_EQ(pixel, (16 << 11) | (20 << 5) | 10);
+
+  // A value halfway between two levels dithers to a mixture averaging to it.
+  std::vector<uint8_t> grey(64 * 64 * 4, 0);
+  for (size_t i = 0; i < grey.size(); i += 4) grey[i] = 4;  // blue between levels 0 and 8
+  std::vector<uint16_t> dithered(64 * 64);
+  Targa_To_565(grey.data(), 64, 64, dithered.data(), 64);
+  double sum = 0;
+  int low = 0, high = 0;
+  for (int y = 0; y < 63; ++y) {
+    for (int x = 0; x < 63; ++x) {
+      int level = blue_part(dithered[y * 64 + x]);
+      sum += level * 8;
+      (level == 0 ? low : high) += 1;
+    }
+  }
+  EXPECT_NEAR(sum / (63 * 63), 4.0, 0.5);
+  EXPECT_GT(low, 1000);
+  EXPECT_GT(high, 1000);
+}
+
+TEST_F(NodePictureTest, TargaLoadsAsFlatPictureWhateverItsRowOrder) {
+  std::vector<uint8_t> bgr = gradient_bgr(640, 480);
+  dir_.write("TOP.TGA", targa(bgr, 24, true));
+  dir_.write("BOTTOM.TGA", targa(bgr, 32, false));
+  ASSERT_EQ(Load_Node_Picture("TOP.TGA"), 1);
+  std::vector<uint16_t> top(node_pixels(), node_pixels() + 640 * 480);
+  ASSERT_EQ(Load_Node_Picture("bottom.tga"), 1);  // found without regard to case
+  std::vector<uint16_t> bottom(node_pixels(), node_pixels() + 640 * 480);
+  EXPECT_EQ(top, bottom);
+  EXPECT_EQ(Node_Picture_Width(), 0);
+  EXPECT_EQ(Anim_Count(), 0);
+  // Top-left pixel is dark in blue, bottom-right bright.
+  EXPECT_LT(blue_part(top[0]), 2);
+  EXPECT_GT(blue_part(top[640 * 480 - 1]), 29);
+}
+
+TEST_F(NodePictureTest, RozPanoramaDecodesIntoThePanoramaBufferWithItsAnimations) {
+  std::vector<uint8_t> file = animated_panorama(true);
+  roz_chunk::put_anim_header(file, "lamp", 0);
+  dir_.write("HALL.ROZ", file);
+  ASSERT_EQ(Load_Node_Picture("HALL.ROZ"), 0);
+  EXPECT_EQ(Node_Picture_Width(), 256);
+  ASSERT_EQ(Anim_Count(), 2);
+  EXPECT_STREQ(Anim_Name(0), "door");
+  EXPECT_EQ(Anim_Find("LAMP"), 1);
+  EXPECT_EQ(Anim_Find("window"), -1);
+
+  // The buffer holds exactly what the fixed-size decoder makes of the stream.
+  std::vector<uint8_t> stream =
+      roz_chunk::encode_picture(std::vector<uint8_t>(256 * 6144 * 3, 0), 256, 6144, 80);
+  std::vector<uint16_t> expected(Panorama_Pixels);
+  Unpack_Picture_Rgb_16_16_256_6144(expected.data(), stream.data(), static_cast<int>(stream.size()), 80);
+  EXPECT_EQ(panorama_, expected);
+}
+
+TEST_F(NodePictureTest, FileChoiceAndFallbacks) {
+  // Both picture chunks: the panorama wins.
+  std::vector<uint8_t> both = roz_chunk::file_header();
+  roz_chunk::put_picture(both, roz_chunk::Flat, std::vector<uint8_t>(640 * 480 * 3, 200), 50);
+  roz_chunk::put_picture(both, roz_chunk::Panorama, std::vector<uint8_t>(256 * 6144 * 3, 10), 50);
+  dir_.write("BOTH.ROZ", both);
+  EXPECT_EQ(Load_Node_Picture("BOTH.ROZ"), 0);
+
+  // Only the flat chunk: a flat picture of width 640.
+  std::vector<uint8_t> flat = roz_chunk::file_header();
+  roz_chunk::put_picture(flat, roz_chunk::Flat, std::vector<uint8_t>(640 * 480 * 3, 255), 50);
+  dir_.write("MENU.ROZ", flat);
+  EXPECT_EQ(Load_Node_Picture("MENU.ROZ"), 1);
+  EXPECT_EQ(Node_Picture_Width(), 640);
+  EXPECT_EQ(node_pixels()[1000], 0xFFFF);
+
+  // No file header: not a ROZ file, so the raw panorama step takes it (5-5-5 to 5-6-5).
+  std::vector<uint8_t> foreign = both;
+  foreign[0] = 0xFF;
+  foreign[1] = 0x7F;
+  foreign[2] = 0x1F;
+  foreign[3] = 0x00;
+  dir_.write("RAW.PAN", foreign);
+  EXPECT_EQ(Load_Node_Picture("RAW.PAN"), 0);
+  EXPECT_EQ(panorama_[0], 0xFFDF);  // the new low green bit is 0
+  EXPECT_EQ(panorama_[1], 0x001F);
+  EXPECT_EQ(Node_Picture_Width(), 0);
+
+  // A raw file larger than the panorama buffer fills it and stops there.
+  dir_.write("BIG.PAN", std::vector<uint8_t>(Panorama_Pixels * 2 + 5000, 0x21));
+  EXPECT_EQ(Load_Node_Picture("BIG.PAN"), 0);
+
+  EXPECT_EQ(Load_Node_Picture("MISSING.ROZ"), -1);
+}
+
+TEST_F(NodePictureTest, DamagedRozFilesFallThrough) {
+  std::vector<uint8_t> good = roz_chunk::file_header();
+  roz_chunk::put_picture(good, roz_chunk::Flat, std::vector<uint8_t>(640 * 480 * 3, 255), 50);
+  // Cut inside the stream: the stream length no longer fits, so the ROZ step fails
+  // and the raw step (any existing file) takes over.
+  std::vector<uint8_t> cut(good.begin(), good.begin() + static_cast<long>(good.size() / 2));
+  dir_.write("CUT.ROZ", cut);
+  EXPECT_EQ(Load_Node_Picture("CUT.ROZ"), 0);
+  // A chunk claiming a size below its header ends the walk instead of looping.
+  std::vector<uint8_t> zero_size = roz_chunk::file_header();
+  roz_chunk::put_u32(zero_size, roz_chunk::Anim_Header);
+  roz_chunk::put_u32(zero_size, 0);
+  zero_size.insert(zero_size.end(), good.begin() + 8, good.end());
+  dir_.write("ZERO.ROZ", zero_size);
+  EXPECT_EQ(Load_Node_Picture("ZERO.ROZ"), 0);
+  EXPECT_EQ(Node_Picture_Width(), 0);
+  // A stream whose Huffman table is damaged is refused by the decoder: a failed
+  // load, not a flat picture with stale pixels.
+  std::vector<uint8_t> damaged = good;
+  for (size_t i = 24; i < 40 && i < damaged.size(); ++i) damaged[i] = 0xFF;
+  dir_.write("BAD.ROZ", damaged);
+  EXPECT_NE(Load_Node_Picture("BAD.ROZ"), 1);
+}
+
+TEST_F(NodePictureTest, AnimationsLoopEndAndStop) {
+  dir_.write("LOOP.ROZ", animated_panorama(true, 0));
+  dir_.write("ONCE.ROZ", animated_panorama(false));
+  ASSERT_EQ(Load_Node_Picture("LOOP.ROZ"), 0);
+  Anim_Slot* slot = Anim_Slot_At(0);
+  ASSERT_NE(slot, nullptr);
+  ASSERT_EQ(Anim_Open(slot, "DOOR"), 1);
+  EXPECT_EQ(slot->frame_count, 2u);
+  // The loop marker brings it back to frame 0 again and again.
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_EQ(Anim_Step(slot, panorama_.data(), 16, 256), 1);
+    EXPECT_GT(red_part(panorama_[0]), 28);
+    ASSERT_EQ(Anim_Step(slot, panorama_.data(), 16, 256), 1);
+    EXPECT_GT(blue_part(panorama_[0]), 28);
+    EXPECT_EQ(slot->frame_index, 0u);
+  }
+  // A stop request takes effect once the last frame has been shown.
+  slot->stop_requested = 1;
+  EXPECT_EQ(Anim_Step(slot, panorama_.data(), 16, 256), 1);
+  EXPECT_EQ(Anim_Step(slot, panorama_.data(), 16, 256), 0);
+  EXPECT_EQ(slot->reader, -1);
+
+  // Without a loop marker it plays once.
+  ASSERT_EQ(Load_Node_Picture("ONCE.ROZ"), 0);
+  slot = Anim_Slot_At(0);
+  ASSERT_EQ(Anim_Open(slot, "door"), 1);
+  EXPECT_EQ(Anim_Step(slot, panorama_.data(), 16, 256), 1);
+  EXPECT_EQ(Anim_Step(slot, panorama_.data(), 16, 256), 0);
+  EXPECT_EQ(Anim_Open(slot, "nothing"), 0);
+}
+
+TEST_F(NodePictureTest, AnimationBlocksOutsideTheTargetEndTheAnimation) {
+  // Offsets whose 8 x 8 block would leave the panorama, or wrap past a row's end.
+  for (int offset : {Panorama_Pixels - 8, 250, -1}) {
+    dir_.write("BAD.ROZ", animated_panorama(true, 0, offset));
+    ASSERT_EQ(Load_Node_Picture("BAD.ROZ"), 0);
+    Anim_Slot* slot = Anim_Slot_At(0);
+    ASSERT_EQ(Anim_Open(slot, "door"), 1);
+    EXPECT_EQ(Anim_Step(slot, panorama_.data(), 16, 256), 0) << "offset " << offset;
+  }
+}
+
+TEST_F(NodePictureTest, FacesRoundTripThroughTheTileLayout) {
+  std::vector<uint16_t> face(512 * 512);
+  for (int y = 0; y < 512; ++y)
+    for (int x = 0; x < 512; ++x) face[y * 512 + x] = static_cast<uint16_t>(x * 3 + y * 7);
+  Panorama_Face_Put(3, face.data());
+  // Tile order top-left, top-right, bottom-right, bottom-left.
+  const uint16_t* base = panorama_.data() + 3 * 262144;
+  EXPECT_EQ(base[0], face[0]);
+  EXPECT_EQ(base[65536], face[256]);                     // top-right tile starts at (256, 0)
+  EXPECT_EQ(base[2 * 65536], face[256 * 512 + 256]);     // bottom-right
+  EXPECT_EQ(base[3 * 65536 + 5 * 256 + 9], face[(256 + 5) * 512 + 9]);  // bottom-left
+  std::vector<uint16_t> back(512 * 512);
+  Panorama_Face_Get(back.data(), 3);
+  EXPECT_EQ(back, face);
+}
