@@ -1,6 +1,5 @@
 #include "shell/startup.h"
 
-
 #include <unistd.h>
 
 #include <climits>
@@ -17,13 +16,13 @@
 #include "platform/message_box.h"
 #include "platform/platform.h"
 #include "platform/settings.h"
-#include "scene/runtime.h"
-#include "scene/thumbnail.h"
-#include "sound/sound.h"
 #include "platform/trace.h"
 #include "scene/run_script.h"
+#include "scene/runtime.h"
+#include "scene/thumbnail.h"
 #include "shell/hidden_screen.h"
 #include "shell/levels.h"
+#include "sound/sound.h"
 
 namespace {
 
