@@ -45,14 +45,15 @@ std::string make_game() {
         static_cast<uint16_t>(((face * 5 + (x ^ y)) & 31) << 10 | ((x >> 4) & 31) << 5 | ((y >> 4) & 31));
   }
   write_file(dir + "/ROOM.RAW", cube.data(), cube.size() * 2);
-  std::vector<float> zones = {6};
-  for (int z = 0; z < 6; ++z) {
-    float a = static_cast<float>(z) * 1.0f;
-    zones.insert(zones.end(), {a, a + 0.6f, 1.0f, 2.2f});
-  }
+  // Six zones around the horizon: a count, then a1 a2 b1 b2 each.
+  std::vector<uint8_t> zones(4 + 6 * 16);
   int32_t count = 6;
   std::memcpy(zones.data(), &count, 4);
-  write_file(dir + "/ROOM.ZON", zones.data(), zones.size() * 4);
+  for (int z = 0; z < 6; ++z) {
+    const float limits[4] = {static_cast<float>(z), static_cast<float>(z) + 0.6f, 1.0f, 2.2f};
+    std::memcpy(&zones[4 + static_cast<size_t>(z) * 16], limits, 16);
+  }
+  write_file(dir + "/ROOM.ZON", zones.data(), zones.size());
   Picture_Image cursor;
   cursor.width = cursor.height = 16;
   cursor.bits = 8;

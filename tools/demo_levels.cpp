@@ -32,7 +32,7 @@ void add_levels(Demo_Game& game) {
     style.floor_b = look.floor_b;
     style.sky_top = look.sky_top;
     style.open_roof = look.open_roof;
-    style.wall_top = look.open_roof ? 0.4f : 0.8f;
+    style.wall_top = 0.75f;  // above the doorway labels
     std::string next = number == 6 ? "THE END" : "LEVEL " + std::to_string(number + 1);
     style.doors = {{0, 0.0f, 0.26f, 0.95f, {20, 20, 30}, next, 1.0f}};
     style.wall_labels = {{1, look.title}, {2, "LEVEL " + std::to_string(number)}, {3, look.title}};

@@ -144,7 +144,7 @@ Rgb shade(const Room_Style& style, float dx, float dy, float dz) {
   if (hy > style.wall_top) {
     if (style.open_roof) return sky(style, dx, dy, dz);
     float t = style.wall_top / dy;
-    float fx = dx * t, fz = dz * t;
+    float fx = dx * t;
     bool beam = std::fabs(std::fmod(std::fabs(fx) + 0.1f, 0.5f)) < 0.05f;
     return beam ? scale(style.ceiling, 0.65f) : style.ceiling;
   }
