@@ -19,7 +19,7 @@
 //     level.files["CLIP.SMK"] = make_clip();
 //     Demo_Node& hall = level.node("HALL.ROZ");
 //     hall.test(2, 0).commands.push_back("PLAYVIDEO CLIP.SMK");   // zone 2, click
-//     game.tour_section_after("hall-menu", "hall-video") = {"turn -40 0 20", "click", "wait 90"};
+//     game.tour_section_after("level-1-cellar", "hall-video") = {"click", "wait 90"};
 //   }
 //   Demo_Part_Registration registration({"my-feature", 50, add_my_feature});
 //   }
@@ -28,7 +28,11 @@
 // later part sees every node and zone it wants to extend; ties run in name order).
 // Zones are added with Demo_Node::add_zone, which returns the zone's index; a
 // node's zone file is written from its zones. Zone numbers of the base game that
-// other parts rely on are named in Demo_Hall_Zone.
+// other parts rely on are named in Demo_Hall_Zone. The tour sections of level 1
+// are "level-1-start", "-menu", "-window", "-court", "-cellar" (the view ends on
+// the hall's back door, just clicked), "-library" and "-gallery"; then "level-2"
+// to "level-6". A part that adds steps must leave the view where the next
+// section expects it (turn back what it turned).
 //
 // Tour steps (one per line of the tour file the engine reads with --tour):
 //   node NAME      wait until a frame shows the node NAME

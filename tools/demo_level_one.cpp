@@ -223,7 +223,8 @@ void add_level_one(Demo_Game& game) {
   game.tour_section("level-1-window") = {"turn -40 0 34", "wait 25", "shot hall-window", "turn 40 0 34", "wait 25"};
   game.tour_section("level-1-court") = {"click", "node COURT.ROZ", "wait 30", "shot court", "turn 40 0 70",
                                         "wait 25", "click", "node HALL.ROZ", "wait 30"};
-  game.tour_section("level-1-library") = {"turn 40 0 34", "wait 25", "click", "node LIBRARY.ROZ", "wait 10",
+  game.tour_section("level-1-cellar") = {"turn 40 0 70", "wait 25", "shot hall-cellar", "click", "wait 20"};
+  game.tour_section("level-1-library") = {"turn -40 0 34", "wait 25", "click", "node LIBRARY.ROZ", "wait 10",
                                           "shot library-transfade", "wait 30", "shot library"};
   game.tour_section("level-1-gallery") = {"click", "node GALLERY.TGA", "wait 20", "move -2000 -2000", "wait 1",
                                           "move 340 400", "wait 10", "shot gallery", "move 580 460", "wait 3",

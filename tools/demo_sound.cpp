@@ -16,7 +16,9 @@ void put_u16(std::vector<uint8_t>& out, uint32_t v) {
   out.push_back(static_cast<uint8_t>(v));
   out.push_back(static_cast<uint8_t>(v >> 8));
 }
-void put_tag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+void put_tag(std::vector<uint8_t>& out, const char* tag) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(tag[i]));
+}
 
 int16_t sample(double value) {
   value = std::fmax(-1.0, std::fmin(1.0, value));
@@ -32,8 +34,9 @@ uint32_t next_random(uint32_t& state) {
 }  // namespace
 
 std::vector<uint8_t> Wav_File(const std::vector<int16_t>& samples, int rate) {
-  std::vector<uint8_t> out;
   uint32_t data_size = static_cast<uint32_t>(samples.size() * 2);
+  std::vector<uint8_t> out;
+  out.reserve(44 + data_size);
   put_tag(out, "RIFF");
   put_u32(out, 36 + data_size);
   put_tag(out, "WAVE");

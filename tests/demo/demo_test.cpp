@@ -183,13 +183,15 @@ TEST_F(Demo, TraceWalksEveryFeatureAndAllSixLevels) {
   auto count = [&trace](const std::string& text) { return std::count(trace.begin(), trace.end(), text); };
   // A click, an enter zone and a leave zone in the hall; the enter zone on the gallery's painting.
   EXPECT_GE(count("test 1 zone 0 trigger 0"), 1);
+  EXPECT_EQ(count("test 3 zone 2 trigger 0"), 1);  // the cellar door: a sound, no node change
   EXPECT_EQ(count("test 4 zone 3 trigger 1"), 1);
   EXPECT_EQ(count("test 5 zone 4 trigger 2"), 1);
   EXPECT_EQ(count("test 3 zone 2 trigger 1"), 1);
   // The transitions and sounds the tour passes through.
   for (const char* command : {"cmd FADE,-255,0,16", "cmd TRANSFADE,24", "cmd INTERPOLANGLE,0,0,96",
                               "cmd PLAYMUSIQUE,MUSIC.WAV,160", "cmd PLAYRNDSOUND,BIRD.WAV,180,255",
-                              "cmd PLAYSOUND3D,CHIME.WAV,220,6144,1", "cmd LOCKKEY,0,MENU.ROZ"}) {
+                              "cmd PLAYSOUND3D,CHIME.WAV,220,6144,1", "cmd LOCKKEY,0,MENU.ROZ",
+                              "cmd PLAYSOUND,DOOR.WAV,200,1", "cmd PLAYSOUND,CHIME.WAV,200,1"}) {
     EXPECT_GE(count(command), 1) << command;
   }
   // Escape in the hall jumps to the menu; its RETURN brings the hall back.
