@@ -221,7 +221,8 @@ void add_level_one(Demo_Game& game) {
       "key 27", "node MENU.ROZ", "wait 5", "move -2000 -2000", "wait 1", "move 640 660", "wait 3", "shot menu",
       "click", "node HALL.ROZ", "wait 30"};
   game.tour_section("level-1-window") = {"turn -40 0 34", "wait 25", "shot hall-window", "turn 40 0 34", "wait 25"};
-  game.tour_section("level-1-court") = {"click", "node COURT.ROZ", "wait 30", "shot court", "turn 40 0 70",
+  game.tour_section("level-1-court") = {"click", "node COURT.ROZ", "wait 30", "shot court", "turn 0 -40 16",
+                                        "wait 25", "shot court-sky", "turn 0 40 16", "wait 25", "turn 40 0 70",
                                         "wait 25", "click", "node HALL.ROZ", "wait 30"};
   game.tour_section("level-1-cellar") = {"turn 40 0 70", "wait 25", "shot hall-cellar", "click", "wait 20"};
   game.tour_section("level-1-library") = {"turn -40 0 34", "wait 25", "click", "node LIBRARY.ROZ", "wait 10",

@@ -79,7 +79,9 @@ Rgb sky(const Room_Style& style, float dx, float dy, float dz) {
   // Soft bands of cloud that drift around the horizon.
   float around = std::atan2(dx, dz);
   float cloud = std::sin(around * 5.0f + elevation * 9.0f) * std::sin(around * 3.0f - elevation * 14.0f);
-  if (cloud > 0.55f && elevation < 0.8f) colour = mix(colour, {250, 250, 252}, (cloud - 0.55f) * 2.5f);
+  // Clouds thin out towards the top of the sky instead of stopping at an edge.
+  float thinning = std::clamp((0.85f - elevation) * 4.0f, 0.0f, 1.0f);
+  if (cloud > 0.55f) colour = mix(colour, {250, 250, 252}, (cloud - 0.55f) * 2.5f * thinning);
   // The sun, ahead and to the right.
   float sun = dx * 0.42f + dy * 0.55f + dz * 0.72f;
   if (sun > 0.995f) colour = {255, 244, 200};
