@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/display.h"
+#include "platform/events.h"
 #include "platform/input.h"
 
 TEST(Tour, StepsAreReadOrRefusedWithTheirLine) {
@@ -39,6 +41,10 @@ TEST(Tour, StepsAreReadOrRefusedWithTheirLine) {
 // Each frame's injected events are what the next input read of the game sees.
 TEST(Tour, InputArrivesAtTheFramesTheStepsName) {
   ASSERT_TRUE(Tour_Parse("wait 2\nclick\nturn 10 0 3\nmove 4 6\nkey 27\n", nullptr));
+  // Nothing left over from earlier tests: events waiting for a pump, queued keys.
+  Pump_Messages();
+  Input_Release_All();
+  Key_Queue_Clear();
   Input_Reset();
   struct Seen {
     int32_t left, dx, dy, key;
