@@ -76,7 +76,9 @@ void Mpeg_Play(const char* file) {
   Forget_Key_Releases();
   // One frame is presented on every turn (the new one when due, else the same
   // again), so the clock and a pulled mixer advance while the video waits.
-  while (!Quit_Requested() && !Async_Key_Down(Key_Mpeg_End) && !Take_Key_Release(Key_Mpeg_End)) {
+  while (true) {
+    Pump_Messages();
+    if (Quit_Requested() || Async_Key_Down(Key_Mpeg_End) || Take_Key_Release(Key_Mpeg_End)) break;
     if (SmackWait(movie) != 0) {
       Present_Frame(nullptr);
       if (!Display_Headless()) std::this_thread::sleep_for(std::chrono::milliseconds(1));

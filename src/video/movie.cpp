@@ -61,7 +61,10 @@ int Movie_Play(const char* file) {
   Forget_Key_Releases();
   std::vector<uint16_t> frame(static_cast<size_t>(Screen_Width) * Screen_Height, 0);
   // Decoded as 5-6-5 whatever the display: presenting converts to its format.
-  while (!Quit_Requested() && !Take_Key_Release(Key_Movie_End)) {
+  while (true) {
+    // Messages first, so that a release ends the movie before another frame.
+    Pump_Messages();
+    if (Quit_Requested() || Take_Key_Release(Key_Movie_End)) break;
     // The first frame is always due, so a waiting turn re-presents a real frame.
     if (SmackWait(movie) != 0) {
       Present_Frame(frame.data());
