@@ -15,8 +15,10 @@
 #include "shell/levels.h"
 #include "shell/mpeg.h"
 #include "smack/smack.h"
+#include "sound/sound.h"
 #include "smacker_writer.h"
 #include "support/temp_dir.h"
+#include "video/node_picture.h"
 #include "video_file_writer.h"
 
 namespace {
@@ -62,6 +64,12 @@ void on_tick(int32_t frame_ms) {
   for (auto& [at, event] : scheduled) {
     if (at == presents) Platform_Inject_Event(event);
   }
+}
+
+// The same, and the mixer pulled as Sound_Init would have it.
+void on_tick_with_sound(int32_t frame_ms) {
+  on_tick(frame_ms);
+  Sound_Pull(frame_ms);
 }
 
 class MovieTest : public testing::Test {
@@ -218,6 +226,51 @@ TEST_F(MovieTest, SmackerFilesDecode) {
   }
   EXPECT_EQ(smack->FrameNum, 1u);  // the last frame stays current
   SmackClose(smack);
+}
+
+TEST_F(MovieTest, NodePictureLoadsAMovieAfterTargaFails) {
+  Smacker_Movie m;
+  m.width = 640;
+  m.height = 480;
+  m.palette.assign(768, 0);
+  m.palette[3] = 0xFC;
+  m.frames = {std::vector<uint8_t>(640 * 480, 1), std::vector<uint8_t>(640 * 480, 0)};
+  std::string path = dir_.write("node.smk", Write_Smacker(m));
+  Node_Picture_Replace(Picture_Create("warpfix", 640, 480, 16));
+  EXPECT_EQ(Load_Node_Picture(path.c_str()), 1);
+  EXPECT_TRUE(Node_Video_Open_Now());
+  EXPECT_EQ(reinterpret_cast<const uint16_t*>(Node_Picture()->pixels)[1234], 0xF800);
+  // The next node picture closes the video.
+  EXPECT_EQ(Load_Node_Picture("absent.tga"), -1);
+  EXPECT_FALSE(Node_Video_Open_Now());
+}
+
+TEST_F(MovieTest, MovieSoundPlaysThroughThePulledMixer) {
+  Video_File v;
+  v.width = v.height = 16;
+  v.fps = 10;
+  for (int i = 0; i < 5; ++i) v.frames.push_back(rgb_frame(16, 16, i));
+  v.sound_rate = 22050;
+  v.stereo = false;
+  v.samples.assign(22050 / 2, 8000);  // half a second of a constant level
+  std::string path = dir_.file("sound.nut");
+  ASSERT_TRUE(Write_Video_File(path, v));
+
+  Sound_Set_Output_Mode(Sound_Output::Pull);
+  ASSERT_EQ(Sound_Init(), 0);
+  Clock_Set_Tick_Listener(on_tick_with_sound);
+  static int64_t heard = 0;
+  heard = 0;
+  Sound_Set_Pull_Sink(
+      [](const int16_t* samples, int frames, void*) {
+        for (int i = 0; i < 2 * frames; ++i) heard += samples[i] != 0;
+      },
+      nullptr);
+  EXPECT_EQ(Movie_Play(path.c_str()), 1);
+  EXPECT_GT(heard, 22050 / 4);
+  Sound_Set_Pull_Sink(nullptr, nullptr);
+  Sound_Shutdown();
+  Sound_Set_Output_Mode(Sound_Output::Device);
 }
 
 TEST(NameVariants, LanguageAndMpegNames) {
