@@ -441,3 +441,51 @@ TEST_F(AnimPlayTest, SoundPacesFramesAndTheDeviceComesBack) {
 }
 
 }  // namespace
+
+namespace {
+
+// Damaged copies of valid files of every version: bytes changed at random, or
+// the file cut short. Nothing may be read or written out of bounds (the test
+// build checks), and a damaged frame ends decoding rather than looping.
+TEST(AnimFile, RandomDamageIsRefusedOrDecodedSafely) {
+  std::vector<Bytes> originals;
+  for (uint32_t version = 1280; version <= 1284; ++version) {
+    Anim_File a;
+    a.version = version;
+    a.width = 24;
+    a.height = 10;
+    a.bits = version == 1282 ? 8 : 16;
+    const uint32_t methods[] = {3, 5, 6, 7, 3};
+    a.pack = methods[version - 1280];
+    a.frames = moving_frames(4, a.width, a.height, a.bits);
+    a.rate = 8000;
+    a.fps = 10;
+    a.sound_bits = version == 1284 ? 16 : 8;
+    a.sound_method = 3;
+    a.sound_bytes = 1600;
+    // 800 stored bytes a frame in every form: 8-bit PCM at 8000 Hz and 10 fps,
+    // or the 800 deltas or codes of 1600 bytes of 16-bit sound.
+    for (int f = 0; f < 4; ++f) a.sounds.push_back(Bytes(800, static_cast<uint8_t>(100 + f)));
+    originals.push_back(Write_Anim_File(a));
+  }
+  uint32_t seed = 12345;
+  auto next = [&]() { return seed = seed * 1103515245u + 12345u; };
+  for (const Bytes& original : originals) {
+    for (int round = 0; round < 150; ++round) {
+      Bytes damaged = original;
+      if (round % 5 == 0) {
+        damaged.resize(next() % damaged.size());
+      } else {
+        for (int k = 0; k < 1 + round % 7; ++k) damaged[next() % damaged.size()] = static_cast<uint8_t>(next() >> 8);
+      }
+      Mem_File file("dmg.mta", damaged);
+      if (Anim_Player* player = Anim_Open("dmg.mta")) {
+        for (int i = 0; i < 12 && Anim_Next_Frame(player) >= 0; ++i) {
+        }
+        Anim_Close(player);
+      }
+    }
+  }
+}
+
+}  // namespace

@@ -273,6 +273,42 @@ TEST_F(MovieTest, MovieSoundPlaysThroughThePulledMixer) {
   Sound_Set_Output_Mode(Sound_Output::Device);
 }
 
+// Damaged copies of a Smacker file and of a lossless file: refused or decoded
+// without reading or writing out of bounds.
+TEST_F(MovieTest, DamagedMoviesAreRefusedOrDecodedSafely) {
+  Smacker_Movie m;
+  m.width = 16;
+  m.height = 8;
+  m.palette.assign(768, 40);
+  for (int f = 0; f < 3; ++f) m.frames.push_back(std::vector<uint8_t>(128, static_cast<uint8_t>(f * 3)));
+  std::vector<Bytes> originals = {Write_Smacker(m)};
+  lossless("d.nut", 3, 16, 8);
+  originals.push_back(Read_Whole_File(dir_.file("d.nut")));
+  uint32_t seed = 99;
+  auto next = [&]() { return seed = seed * 1103515245u + 12345u; };
+  std::vector<uint16_t> frame(640 * 480);
+  for (const Bytes& original : originals) {
+    for (int round = 0; round < 60; ++round) {
+      Bytes damaged = original;
+      if (round % 4 == 0) {
+        damaged.resize(next() % damaged.size());
+      } else {
+        for (int k = 0; k < 1 + round % 5; ++k) damaged[next() % damaged.size()] = static_cast<uint8_t>(next() >> 8);
+      }
+      Mem_File_Add("dmg.smk", damaged.data(), static_cast<int>(damaged.size()));
+      if (Smack* smack = SmackOpen("dmg.smk", 0, 0)) {
+        for (int i = 0; i < 4; ++i) {
+          SmackToBuffer(smack, 0, 0, 1280, 480, frame.data(), Smack_Format_565);
+          SmackDoFrame(smack);
+          SmackNextFrame(smack);
+        }
+        SmackClose(smack);
+      }
+      Mem_File_Remove("dmg.smk");
+    }
+  }
+}
+
 TEST(NameVariants, LanguageAndMpegNames) {
   Set_Language_Code("US");
   struct Case {
