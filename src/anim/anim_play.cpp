@@ -93,13 +93,13 @@ int Anim_Play(const char* file, int x, int y, int flags) {
     if ((flags & 3) == 1) place.zoomed = static_cast<uint16_t*>(Mem_Alloc(static_cast<uint32_t>(count * 8)));
   }
 
-  // The sound device: when it was already on (a scene is running), Sound_Init
-  // reports -1 and the device stays in use. It is shut down at the end, and
-  // brought back if it was on before, so the scene keeps its sound.
+  // The sound device: one that is already on (a scene is running) is used as it
+  // is and left on afterwards, with the scene's own channels and music, so the
+  // scene keeps its sound. Otherwise it is opened here and shut down at the end.
   bool sound_was_on = Sound_Status() == 0;
   bool streaming = false;
   const Sound* sound = player->sound;
-  if (sound != nullptr) Sound_Init();
+  if (sound != nullptr && !sound_was_on) Sound_Init();
 
   int32_t period = static_cast<int32_t>(1000 / player->fps);
   if (period < 1) period = 1;
@@ -145,8 +145,7 @@ int Anim_Play(const char* file, int x, int y, int flags) {
   Mem_Free(place.zoomed);
   if (sound != nullptr) {
     Stream_Stop();
-    Sound_Shutdown();
-    if (sound_was_on) Sound_Init();
+    if (!sound_was_on) Sound_Shutdown();
   }
   Anim_Close(player);
   return 0;

@@ -410,7 +410,11 @@ TEST_F(AnimPlayTest, SilentFramesLastTheirTimeAndEscapeEnds) {
 
 TEST_F(AnimPlayTest, SoundPacesFramesAndTheDeviceComesBack) {
   Sound_Set_Output_Mode(Sound_Output::Pull);
-  ASSERT_EQ(Sound_Init(), 0);  // a scene's sound is on
+  ASSERT_EQ(Sound_Init(), 0);  // a scene's sound is on, with a looping sound
+  Sound* ambient = Sound_Create("ambient", 22050, 16, 0, 4410);
+  int ambient_channel = Sound_Play(ambient, 255, 0, 1);
+  Sound_Free(ambient);
+  ASSERT_GT(ambient_channel, 0);
   Anim_File a;
   a.version = 1284;
   a.width = a.height = 4;
@@ -430,7 +434,9 @@ TEST_F(AnimPlayTest, SoundPacesFramesAndTheDeviceComesBack) {
   // the stream has played another half (100 ms).
   EXPECT_GE(Clock_Now() - before, 200);
   EXPECT_LE(Clock_Now() - before, 300);
+  // The scene's sound goes on: the device and its looping channel.
   EXPECT_EQ(Sound_Status(), 0);
+  EXPECT_GT(Sound_Position(ambient_channel), 0);
 
   // Escape while waiting for the stream ends at once.
   Push_Key(27);
@@ -438,6 +444,11 @@ TEST_F(AnimPlayTest, SoundPacesFramesAndTheDeviceComesBack) {
   ASSERT_EQ(Anim_Play("s.mta", 0, 0, 0), 0);
   EXPECT_LE(Clock_Now() - before, 30);
   EXPECT_EQ(Sound_Status(), 0);
+
+  // Without a scene the device is opened for the animation and closed after it.
+  Sound_Shutdown();
+  ASSERT_EQ(Anim_Play("s.mta", 0, 0, 0), 0);
+  EXPECT_EQ(Sound_Status(), -1);
 }
 
 }  // namespace
