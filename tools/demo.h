@@ -45,7 +45,6 @@
 #pragma once
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -65,7 +64,7 @@ struct Demo_Zone {
 struct Demo_Node {
   std::string picture;     // picture file, also the node's name
   std::string zone_file;   // empty: no zones
-  bool flat = false;
+  bool flat = false;       // a flat picture: its zones are in pixels
   std::vector<Demo_Zone> zones;
   std::vector<Demo_Test> tests;
 
