@@ -27,7 +27,9 @@ TEST(Tour, StepsAreReadOrRefusedWithTheirLine) {
   for (const Case& c : cases) {
     std::string error;
     EXPECT_EQ(Tour_Parse(c.text, &error), c.ok) << c.text;
-    if (!c.ok) EXPECT_EQ(error.rfind("tour line 1 ", 0), 0u) << error;
+    if (!c.ok) {
+      EXPECT_EQ(error.rfind("tour line 1 ", 0), 0u) << error;
+    }
   }
   std::string error;
   EXPECT_FALSE(Tour_Parse("wait 1\nwait 2\nbogus\n", &error));
