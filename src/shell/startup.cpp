@@ -24,6 +24,7 @@
 #include "scene/run_script.h"
 #include "shell/hidden_screen.h"
 #include "shell/levels.h"
+#include "shell/saved_games.h"
 
 namespace {
 
@@ -320,6 +321,7 @@ int Osterlin_Main(int argc, char** argv) {
   Thumbnail_Set_Size(232, 174);
   Play_Intro();
   Run_Levels();
+  Saved_Games_Shutdown();
   Platform_Set_Exit_Hook(nullptr);
   Platform_Stop();
   release_at_exit();
