@@ -77,7 +77,9 @@ Picture* Picture_Parse_Iff(const uint8_t* data, size_t size, const char* name) {
   const uint8_t* rows = data + body;
   std::vector<uint8_t> decoded;
   if (compression == 0) {
-    if (body_size < stored) return nullptr;
+    // A plain body of exactly width x height bytes was written without the padding.
+    if (body_size < stored && body_size >= static_cast<size_t>(width) * height) stride = static_cast<size_t>(width);
+    else if (body_size < stored) return nullptr;
   } else {
     if (!can_expand_to(body_size, stored, 64)) return nullptr;
     decoded.resize(stored);

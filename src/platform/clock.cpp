@@ -17,6 +17,7 @@ Clock_Tick_Listener tick_listener = nullptr;
 std::atomic<bool> virtual_counter_on{false};
 std::atomic<uint64_t> virtual_counter{0};
 std::atomic<uint64_t> virtual_reads{0};
+uint64_t virtual_step = 0;
 
 const std::chrono::steady_clock::time_point program_start = std::chrono::steady_clock::now();
 
@@ -33,6 +34,10 @@ uint64_t frame_clock_counter() {
     Clock_Use_Virtual_Counter(true);
     Clock_Set_Virtual_Counter(value);
     return value;
+  }
+  if (virtual_counter_on && virtual_step != 0) {
+    // Exactly what a replay of this run will do with the reading.
+    Clock_Set_Virtual_Counter(virtual_counter + virtual_step);
   }
   uint64_t value = virtual_counter_on ? virtual_counter.load() : real_counter();
   Record_Clock_Reading(value);
@@ -61,6 +66,8 @@ void Clock_Set_Virtual_Counter(uint64_t counter) {
   virtual_counter = counter;
   virtual_reads = 0;
 }
+
+void Clock_Set_Virtual_Step(uint64_t counts) { virtual_step = counts; }
 
 void Clock_Reset() {
   clock_now = clock_last = clock_delta = 0;

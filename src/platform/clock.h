@@ -31,5 +31,9 @@ void Clock_Set_Tick_Listener(Clock_Tick_Listener listener);
 // since it was set, so loops that wait on the counter still advance.
 void Clock_Use_Virtual_Counter(bool on);
 void Clock_Set_Virtual_Counter(uint64_t counter);
+// Scripted runs that are not replays (tours): with the virtual counter on, each
+// reading of the frame clock first advances the virtual counter by `counts`, so
+// every frame lasts the same time whatever the machine's speed. 0 turns it off.
+void Clock_Set_Virtual_Step(uint64_t counts);
 // Back to the state at program start (stopped, all values 0).
 void Clock_Reset();

@@ -45,6 +45,7 @@ bool quit_requested = false;
 bool pause_in_background = true;
 
 std::deque<Platform_Event> injected;
+Present_Listener present_listener = nullptr;
 
 // The next event for the pump: from the replay file, else the injection queue,
 // else the window. While replaying, the window's own events are drained so that
@@ -163,8 +164,11 @@ int Present_Frame(const uint16_t* source) {
     Present_Copy(source, display_mode, table, headless_surface.data(), pitch);
   }
   Clock_Tick();
+  if (present_listener != nullptr) present_listener(last_frame);
   return 0;
 }
+
+void Display_Set_Present_Listener(Present_Listener listener) { present_listener = listener; }
 
 int Display_Bits_Per_Pixel() { return display_mode.bits_per_pixel; }
 bool Quit_Requested() { return quit_requested; }

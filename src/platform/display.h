@@ -20,6 +20,12 @@ bool Quit_Requested();                     // the window was closed; modal loops
 bool Display_Inactive();                   // the application does not have the focus
 bool Display_Headless();                   // no window
 
+// Called at the end of every presented frame with the frame shown (frame hashes,
+// screenshots, frame limits, scripted input). One listener; null removes it. The
+// listener may end the program with Platform_Exit.
+using Present_Listener = void (*)(const uint16_t* frame);
+void Display_Set_Present_Listener(Present_Listener listener);
+
 // The last presented frame (640 x 480 5-6-5), null before the first one.
 const uint16_t* Display_Last_Frame();
 // The memory surface the last frame was converted into when headless (1280 x 960

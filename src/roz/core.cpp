@@ -314,10 +314,10 @@ void Diffuse_Block(int* blue, int* green, int* red, unsigned short* pixels, int 
       for (int c = 0; c < 3; ++c) {
         const int e = errors[c];
         int* p = planes[c];
-        p[i + dir] += (e * 7) >> 4;
-        p[i + width - dir] += (e * 3) >> 4;
-        p[i + width] += (e * 5) >> 4;
-        p[i + width + dir] += e >> 4;
+        p[i + dir] = Add(p[i + dir], (e * 7) >> 4);
+        p[i + width - dir] = Add(p[i + width - dir], (e * 3) >> 4);
+        p[i + width] = Add(p[i + width], (e * 5) >> 4);
+        p[i + width + dir] = Add(p[i + width + dir], e >> 4);
       }
     }
   }

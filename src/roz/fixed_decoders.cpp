@@ -9,6 +9,11 @@
 #include <cstdio>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define ROZ_HAVE_AVX2_PATH 1
+#endif
+
 #include "roz/roz.h"
 #include "roz/roz_internal.h"
 #include "roz/roz_reference.h"
@@ -22,13 +27,19 @@ struct Fixed_Tables {
   int luminance[64], chrominance[64];  // decoding multipliers, natural order
 };
 
+// The colour factors 1.402, 0.34414, 0.71414 and 1.772 in 16.16 fixed point.
+constexpr double kRedFromCr = 91881.472;
+constexpr double kGreenFromCb = -22553.55904;
+constexpr double kGreenFromCr = -46801.87904;
+constexpr double kBlueFromCb = 116129.792;
+
 void Build_Fixed_Tables(int quality, Fixed_Tables& t) {
   for (int i = 0; i < 256; ++i) {
     const double v = i - 128;
-    t.red_cr[i] = static_cast<int>(v * 91881.472);
-    t.green_cb[i] = static_cast<int>(v * -22553.55904);
-    t.green_cr[i] = static_cast<int>(v * -46801.87904);
-    t.blue_cb[i] = static_cast<int>(v * 116129.792);
+    t.red_cr[i] = static_cast<int>(v * kRedFromCr);
+    t.green_cb[i] = static_cast<int>(v * kGreenFromCb);
+    t.green_cr[i] = static_cast<int>(v * kGreenFromCr);
+    t.blue_cb[i] = static_cast<int>(v * kBlueFromCb);
   }
   Inverse_Multipliers(quality, t.luminance, t.chrominance);
 }
@@ -75,61 +86,67 @@ inline unsigned short Pack(int b, int g, int r) {
 template <int kVariant>
 constexpr int kGreenErrorMask = kVariant == k16_16 ? 0x3FFFF : 0x7FFFF;
 
-// Error diffusion of one strip held in g_planes (rows 0..7, row 8 carries the
-// error below the last row into the next strip).
-template <int kVariant, int kWidth>
-void Dither_Strip(unsigned short* out) {
-  int* blue = g_planes[0];
-  int* green = g_planes[1];
-  int* red = g_planes[2];
-  for (int x = 0; x < kWidth; ++x) {
-    blue[x] += blue[8 * kWidth + x];
-    green[x] += green[8 * kWidth + x];
-    red[x] += red[8 * kWidth + x];
-    blue[8 * kWidth + x] = green[8 * kWidth + x] = red[8 * kWidth + x] = 0;
-  }
-  for (int y = 0; y < 8; ++y) {
-    int* b_row = blue + y * kWidth;
-    int* g_row = green + y * kWidth;
-    int* r_row = red + y * kWidth;
-    unsigned short* o = out + y * kWidth;
-    int carry_b = 0, carry_g = 0, carry_r = 0;
-    for (int x = 0; x < kWidth - 1; ++x) {
-      const int b = Clamp_Channel(b_row[x] + carry_b);
-      const int g = Clamp_Channel(g_row[x] + carry_g);
-      const int r = Clamp_Channel(r_row[x] + carry_r);
-      o[x] = Pack<kVariant>(b, g, r);
-      carry_b = (b & 0x7FFFF) >> 1;
-      carry_g = (g & kGreenErrorMask<kVariant>) >> 1;
-      carry_r = (r & 0x7FFFF) >> 1;
-      b_row[x + kWidth] += carry_b;
-      g_row[x + kWidth] += carry_g;
-      r_row[x + kWidth] += carry_r;
-    }
-    const int x = kWidth - 1;
-    o[x] = Pack<kVariant>(Clamp_Channel(b_row[x] + carry_b), Clamp_Channel(g_row[x] + carry_g),
-                          Clamp_Channel(r_row[x] + carry_r));
-  }
-}
+// --- Fast implementation ----------------------------------------------------------
 
-// 8 x 8 samples of one block (Y, Cb, Cr, each -128..127) into the strip planes at column x0.
+// The eight pixels (y, t - y) of a strip's diagonal t can be dithered together:
+// each needs only its left neighbour and the pixel above, both on diagonal t - 1.
+// The scalar path keeps its strip "skewed" (sample (y, x) at [(x + y) * 8 + y])
+// so that a diagonal is contiguous; the vector path reads diagonals from
+// row-major planes and writes its pixels diagonal by diagonal.
+alignas(32) int g_skewed[3][(640 + 8) * 8];
+int g_carry_row[3][640];  // error sent below the previous strip's last row
+alignas(16) unsigned short g_skewed_out[(640 + 8) * 8];
+
 template <int kWidth>
-inline void Store_Block(const Fixed_Tables& t, const int* y, const int* cb, const int* cr, int x0) {
+inline void Store_Block_Skewed(const Fixed_Tables& t, const int* y, const int* cb, const int* cr, int x0) {
   for (int row = 0; row < 8; ++row) {
-    int* b_out = g_planes[0] + row * kWidth + x0;
-    int* g_out = g_planes[1] + row * kWidth + x0;
-    int* r_out = g_planes[2] + row * kWidth + x0;
     for (int column = 0; column < 8; ++column) {
       const int k = row * 8 + column;
+      const int at = (x0 + column + row) * 8 + row;
       const int luma = (y[k] + 128) << 16;
-      b_out[column] = luma + t.blue_cb[cb[k] + 128];
-      g_out[column] = luma + t.green_cb[cb[k] + 128] + t.green_cr[cr[k] + 128];
-      r_out[column] = luma + t.red_cr[cr[k] + 128];
+      g_skewed[0][at] = luma + t.blue_cb[cb[k] + 128];
+      g_skewed[1][at] = luma + t.green_cb[cb[k] + 128] + t.green_cr[cr[k] + 128];
+      g_skewed[2][at] = luma + t.red_cr[cr[k] + 128];
     }
   }
 }
 
-// --- Fast implementation ----------------------------------------------------------
+template <int kVariant, int kWidth>
+void Dither_Strip_Skewed(unsigned short* out) {
+  for (int y = 0; y < 8; ++y) {
+    int carry[3] = {0, 0, 0};
+    for (int x = 0; x < kWidth; ++x) {
+      const int at = (x + y) * 8 + y;
+      int v[3];
+      for (int c = 0; c < 3; ++c) {
+        int value = g_skewed[c][at] + carry[c];
+        if (y == 0) value += g_carry_row[c][x];
+        v[c] = Clamp_Channel(value);
+      }
+      out[y * kWidth + x] = Pack<kVariant>(v[0], v[1], v[2]);
+      const bool diffuses = x < kWidth - 1;
+      const int masks[3] = {0x7FFFF, kGreenErrorMask<kVariant>, 0x7FFFF};
+      for (int c = 0; c < 3; ++c) {
+        const int e = diffuses ? (v[c] & masks[c]) >> 1 : 0;
+        carry[c] = e;
+        if (y < 7) {
+          g_skewed[c][at + 9] += e;  // (y + 1, x)
+        } else {
+          g_carry_row[c][x] = e;
+        }
+      }
+    }
+  }
+}
+
+#if defined(ROZ_HAVE_AVX2_PATH)
+bool Have_Avx2() {
+  static const bool have = __builtin_cpu_supports("avx2");
+  return have;
+}
+#endif
+
+
 
 // Bit reader over one section, next bits at the top of a 64-bit word; bytes past
 // the section read as 0.
@@ -192,13 +209,13 @@ const Magnitude_Table& Magnitudes() {
 
 // Inverse transform of one plane with shortcuts for empty columns and rows (an
 // all-zero AC part makes a pass output its DC eight times, exactly).
-inline void Fast_Inverse(int32_t* v, unsigned column_mask, int* out) {
+inline void Fast_Inverse(const int32_t* c, unsigned column_mask, int32_t* v, int* out) {
   for (int column = 0; column < 8; ++column) {
     if (column_mask & (1u << column)) {
-      Inverse_Pass(v + column, 8);
-    } else if (v[column] != 0) {
-      const int32_t dc = v[column];
-      for (int row = 1; row < 8; ++row) v[row * 8 + column] = dc;
+      Inverse_Pass_From(c + column, v + column, 8);
+    } else {
+      const int32_t dc = c[column];
+      for (int row = 0; row < 8; ++row) v[row * 8 + column] = dc;
     }
   }
   for (int row = 0; row < 8; ++row) {
@@ -213,6 +230,291 @@ inline void Fast_Inverse(int32_t* v, unsigned column_mask, int* out) {
   }
 }
 
+// Coefficient decoding shared by the fast decoders: code bytes, AC magnitude
+// bits and DC bytes, each bounded by what the stream holds.
+struct Coefficient_Source {
+  const unsigned char* codes;
+  uint32_t code_count;
+  uint32_t code_pos = 0;
+  Fast_Bits ac;
+  const unsigned char* dc;
+  uint32_t dc_length;
+  uint32_t dc_pos = 0;
+  const Magnitude_Table& magnitudes;
+
+  // One plane into `coefficients` (natural order, dequantised; the array must be
+  // zero on entry). Records the natural positions of placed AC values in
+  // `placed` and returns their count; `column_mask` gets a bit for each column
+  // holding an AC value below row 0.
+  __attribute__((always_inline)) inline int Decode_Plane(const int* multiplier, int32_t* coefficients, int* placed,
+                                                         unsigned& column_mask) {
+    int placed_count = 0;
+    // DC: eight bits, least significant first, so always one whole byte.
+    const int dc_byte = dc_pos < dc_length ? dc[dc_pos] : 0;
+    ++dc_pos;
+    coefficients[0] = static_cast<signed char>(magnitudes.reverse[dc_byte]) * multiplier[0];
+    column_mask = 0;
+    int p = 1;
+    while (p < 64) {
+      const int code = code_pos < code_count ? codes[code_pos++] : 0;
+      if (code == 0x00) break;
+      if (code == 0xF0) {
+        p += 16;
+        continue;
+      }
+      const int run = code >> 4, size = code & 15;
+      p += run;
+      if (p > 63) break;
+      int value;
+      if (size <= 8) {
+        if (ac.bits < 8) ac.Refill();
+        value = magnitudes.value[size][ac.buffer >> 56];
+        ac.buffer <<= size;
+        ac.bits -= size;
+      } else {
+        value = Extend_Magnitude(ac.Read_Reversed(size), size);
+      }
+      const int natural = kZigzag[p];
+      coefficients[natural] = value * multiplier[p];
+      placed[placed_count++] = natural;
+      column_mask |= (natural >= 8 ? 1u : 0u) << (natural & 7);
+      ++p;
+    }
+    return placed_count;
+  }
+};
+
+// Multipliers in stream order, so each coefficient is dequantised as it is placed.
+void Stream_Order_Multipliers(const Fixed_Tables& tables, int multipliers[3][64]) {
+  for (int p = 0; p < 64; ++p) {
+    multipliers[0][p] = tables.luminance[kZigzag[p]];
+    multipliers[1][p] = multipliers[2][p] = tables.chrominance[kZigzag[p]];
+  }
+}
+
+template <int kVariant, int kWidth>
+void Fast_Unpack_Scalar(unsigned short* out, const Stream_Sections& sections, uint32_t code_count,
+                        const Fixed_Tables& tables, int height) {
+  int multipliers[3][64];
+  Stream_Order_Multipliers(tables, multipliers);
+  Coefficient_Source source{g_codes, code_count, 0, Fast_Bits{sections.ac, sections.ac_length},
+                            sections.dc, sections.dc_length, 0, Magnitudes()};
+  std::memset(g_carry_row, 0, sizeof g_carry_row);
+  alignas(32) int32_t coefficients[64] = {};
+  alignas(32) int32_t work[64];
+  alignas(32) int samples[3][64];
+  int placed[64];
+  for (int strip = 0; strip < height / 8; ++strip) {
+    for (int block = 0; block < kWidth / 8; ++block) {
+      for (int plane = 0; plane < 3; ++plane) {
+        unsigned column_mask;
+        const int placed_count = source.Decode_Plane(multipliers[plane], coefficients, placed, column_mask);
+        Fast_Inverse(coefficients, column_mask, work, samples[plane]);
+        // Clear only what was placed, ready for the next plane.
+        for (int i = 0; i < placed_count; ++i) coefficients[placed[i]] = 0;
+      }
+      Store_Block_Skewed<kWidth>(tables, samples[0], samples[1], samples[2], block * 8);
+    }
+    Dither_Strip_Skewed<kVariant, kWidth>(out + static_cast<long>(strip) * 8 * kWidth);
+  }
+}
+
+#if defined(ROZ_HAVE_AVX2_PATH)
+// Strip planes of the AVX2 path, row-major with eight columns of padding on
+// each side: sample (y, x) at [y * (kWidth + 16) + 8 + x].
+alignas(32) int g_rows[3][(640 + 16) * 8];
+
+#define ROZ_AVX2 __attribute__((target("avx2"), always_inline)) inline
+
+ROZ_AVX2 __m256i Mul16_Avx2(__m256i x, int k) {
+  // Low 32 bits of the product, then an arithmetic shift: the scalar Mul16.
+  return _mm256_srai_epi32(_mm256_mullo_epi32(x, _mm256_set1_epi32(k)), 16);
+}
+
+// The inverse pass on eight lanes at once: v[0..7] are the pass's inputs c0..c7.
+ROZ_AVX2 void Inverse_Pass_Avx2(__m256i v[8]) {
+  const __m256i t10 = _mm256_add_epi32(v[0], v[4]), t11 = _mm256_sub_epi32(v[0], v[4]);
+  const __m256i t13 = _mm256_add_epi32(v[2], v[6]);
+  const __m256i t12 = _mm256_sub_epi32(Mul16_Avx2(_mm256_sub_epi32(v[2], v[6]), 92682), t13);
+  const __m256i tmp0 = _mm256_add_epi32(t10, t13), tmp3 = _mm256_sub_epi32(t10, t13);
+  const __m256i tmp1 = _mm256_add_epi32(t11, t12), tmp2 = _mm256_sub_epi32(t11, t12);
+  const __m256i z13 = _mm256_add_epi32(v[5], v[3]), z10 = _mm256_sub_epi32(v[5], v[3]);
+  const __m256i z11 = _mm256_add_epi32(v[1], v[7]), z12 = _mm256_sub_epi32(v[1], v[7]);
+  const __m256i tmp7 = _mm256_add_epi32(z11, z13);
+  const __m256i u11 = Mul16_Avx2(_mm256_sub_epi32(z11, z13), 92682);
+  const __m256i z5 = Mul16_Avx2(_mm256_add_epi32(z10, z12), 121095);
+  const __m256i u10 = _mm256_sub_epi32(Mul16_Avx2(z12, 70936), z5);
+  const __m256i u12 = _mm256_add_epi32(Mul16_Avx2(z10, -171254), z5);
+  const __m256i tmp6 = _mm256_sub_epi32(u12, tmp7);
+  const __m256i tmp5 = _mm256_sub_epi32(u11, tmp6);
+  const __m256i tmp4 = _mm256_add_epi32(u10, tmp5);
+  v[0] = _mm256_add_epi32(tmp0, tmp7);
+  v[7] = _mm256_sub_epi32(tmp0, tmp7);
+  v[1] = _mm256_add_epi32(tmp1, tmp6);
+  v[6] = _mm256_sub_epi32(tmp1, tmp6);
+  v[2] = _mm256_add_epi32(tmp2, tmp5);
+  v[5] = _mm256_sub_epi32(tmp2, tmp5);
+  v[4] = _mm256_add_epi32(tmp3, tmp4);
+  v[3] = _mm256_sub_epi32(tmp3, tmp4);
+}
+
+ROZ_AVX2 void Transpose_Avx2(__m256i r[8]) {
+  const __m256i t0 = _mm256_unpacklo_epi32(r[0], r[1]), t1 = _mm256_unpackhi_epi32(r[0], r[1]);
+  const __m256i t2 = _mm256_unpacklo_epi32(r[2], r[3]), t3 = _mm256_unpackhi_epi32(r[2], r[3]);
+  const __m256i t4 = _mm256_unpacklo_epi32(r[4], r[5]), t5 = _mm256_unpackhi_epi32(r[4], r[5]);
+  const __m256i t6 = _mm256_unpacklo_epi32(r[6], r[7]), t7 = _mm256_unpackhi_epi32(r[6], r[7]);
+  const __m256i u0 = _mm256_unpacklo_epi64(t0, t2), u1 = _mm256_unpackhi_epi64(t0, t2);
+  const __m256i u2 = _mm256_unpacklo_epi64(t1, t3), u3 = _mm256_unpackhi_epi64(t1, t3);
+  const __m256i u4 = _mm256_unpacklo_epi64(t4, t6), u5 = _mm256_unpackhi_epi64(t4, t6);
+  const __m256i u6 = _mm256_unpacklo_epi64(t5, t7), u7 = _mm256_unpackhi_epi64(t5, t7);
+  r[0] = _mm256_permute2x128_si256(u0, u4, 0x20);
+  r[1] = _mm256_permute2x128_si256(u1, u5, 0x20);
+  r[2] = _mm256_permute2x128_si256(u2, u6, 0x20);
+  r[3] = _mm256_permute2x128_si256(u3, u7, 0x20);
+  r[4] = _mm256_permute2x128_si256(u0, u4, 0x31);
+  r[5] = _mm256_permute2x128_si256(u1, u5, 0x31);
+  r[6] = _mm256_permute2x128_si256(u2, u6, 0x31);
+  r[7] = _mm256_permute2x128_si256(u3, u7, 0x31);
+}
+
+// trunc(v * factor) for eight values given as two halves in double precision.
+ROZ_AVX2 __m256i Scaled_Avx2(__m256d low, __m256d high, double factor) {
+  const __m256d k = _mm256_set1_pd(factor);
+  return _mm256_set_m128i(_mm256_cvttpd_epi32(_mm256_mul_pd(high, k)), _mm256_cvttpd_epi32(_mm256_mul_pd(low, k)));
+}
+
+// trunc(x / 16) clamped to -128..127, on eight lanes.
+ROZ_AVX2 __m256i Descale_Avx2(__m256i x) {
+  const __m256i bias = _mm256_and_si256(_mm256_srai_epi32(x, 31), _mm256_set1_epi32(15));
+  const __m256i q = _mm256_srai_epi32(_mm256_add_epi32(x, bias), 4);
+  return _mm256_min_epi32(_mm256_max_epi32(q, _mm256_set1_epi32(-128)), _mm256_set1_epi32(127));
+}
+
+// Inverse transform of one plane; rows[r] receives row r of the samples.
+ROZ_AVX2 void Inverse_Avx2(const int32_t* c, bool only_dc, __m256i rows[8]) {
+  if (only_dc) {
+    const __m256i sample = _mm256_set1_epi32(Descale(c[0]));
+    for (int r = 0; r < 8; ++r) rows[r] = sample;
+    return;
+  }
+  for (int r = 0; r < 8; ++r) rows[r] = _mm256_load_si256(reinterpret_cast<const __m256i*>(c + r * 8));
+  Inverse_Pass_Avx2(rows);  // columns (lanes) across the rows
+  Transpose_Avx2(rows);
+  Inverse_Pass_Avx2(rows);  // rows, now in lanes
+  Transpose_Avx2(rows);
+  for (int r = 0; r < 8; ++r) rows[r] = Descale_Avx2(rows[r]);
+}
+
+template <int kVariant, int kWidth>
+__attribute__((target("avx2"))) void Dither_Rows_Avx2(unsigned short* out) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i top = _mm256_set1_epi32(0xFF0000);
+  const __m256i masks[3] = {_mm256_set1_epi32(0x7FFFF), _mm256_set1_epi32(kGreenErrorMask<kVariant>),
+                            _mm256_set1_epi32(0x7FFFF)};
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  __m256i diagonals[3][8];
+  const __m256i from_above = _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6);
+  const __m256i last_diffusing = _mm256_set1_epi32(kWidth - 1);
+  __m256i carry[3] = {zero, zero, zero};
+  __m256i below[3] = {zero, zero, zero};
+  constexpr int kStride = kWidth + 16;
+  for (int t = 0; t < kWidth + 7; ++t) {
+    const int step = t & 7;
+    if (step == 0) {
+      // The next eight diagonals: row y supplies columns t - y .. t - y + 7,
+      // and a transpose turns the eight rows into eight diagonals.
+      for (int c = 0; c < 3; ++c) {
+        for (int y = 0; y < 8; ++y) {
+          diagonals[c][y] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(g_rows[c] + y * kStride + 8 + t - y));
+        }
+        Transpose_Avx2(diagonals[c]);
+      }
+    }
+    const __m256i x = _mm256_sub_epi32(_mm256_set1_epi32(t), lanes);
+    const __m256i diffuses =
+        _mm256_andnot_si256(_mm256_cmpgt_epi32(zero, x), _mm256_cmpgt_epi32(last_diffusing, x));
+    __m256i v[3];
+    for (int c = 0; c < 3; ++c) {
+      __m256i above = _mm256_permutevar8x32_epi32(below[c], from_above);
+      above = _mm256_insert_epi32(above, t < kWidth ? g_carry_row[c][t] : 0, 0);
+      __m256i value = _mm256_add_epi32(_mm256_add_epi32(diagonals[c][step], carry[c]), above);
+      value = _mm256_min_epi32(_mm256_max_epi32(value, zero), top);
+      const __m256i e = _mm256_and_si256(_mm256_srli_epi32(_mm256_and_si256(value, masks[c]), 1), diffuses);
+      carry[c] = e;
+      below[c] = e;
+      v[c] = value;
+      if (t >= 7 && t - 7 < kWidth) g_carry_row[c][t - 7] = _mm256_extract_epi32(e, 7);
+    }
+    __m256i packed;
+    if (kVariant == k16_16) {
+      packed = _mm256_or_si256(
+          _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(v[2], 8), _mm256_set1_epi32(0xF800)),
+                          _mm256_and_si256(_mm256_srli_epi32(v[1], 13), _mm256_set1_epi32(0x07E0))),
+          _mm256_srli_epi32(v[0], 19));
+    } else if (kVariant == k15_16) {
+      packed = _mm256_or_si256(
+          _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(v[2], 8), _mm256_set1_epi32(0xF800)),
+                          _mm256_and_si256(_mm256_srli_epi32(v[1], 13), _mm256_set1_epi32(0x07C0))),
+          _mm256_srli_epi32(v[0], 19));
+    } else {
+      packed = _mm256_or_si256(
+          _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(v[2], 9), _mm256_set1_epi32(0x7C00)),
+                          _mm256_and_si256(_mm256_srli_epi32(v[1], 14), _mm256_set1_epi32(0x03E0))),
+          _mm256_srli_epi32(v[0], 19));
+    }
+    const __m256i narrow = _mm256_permute4x64_epi64(_mm256_packus_epi32(packed, packed), 0x08);
+    _mm_store_si128(reinterpret_cast<__m128i*>(g_skewed_out + t * 8), _mm256_castsi256_si128(narrow));
+  }
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < kWidth; ++x) out[y * kWidth + x] = g_skewed_out[(x + y) * 8 + y];
+  }
+}
+
+template <int kVariant, int kWidth>
+__attribute__((target("avx2"))) void Fast_Unpack_Avx2(unsigned short* out, const Stream_Sections& sections,
+                                                      uint32_t code_count, const Fixed_Tables& tables, int height) {
+  int multipliers[3][64];
+  Stream_Order_Multipliers(tables, multipliers);
+  Coefficient_Source source{g_codes, code_count, 0, Fast_Bits{sections.ac, sections.ac_length},
+                            sections.dc, sections.dc_length, 0, Magnitudes()};
+  std::memset(g_carry_row, 0, sizeof g_carry_row);
+  alignas(32) int32_t coefficients[64] = {};
+  int placed[64];
+  const __m256i bias = _mm256_set1_epi32(128);
+  for (int strip = 0; strip < height / 8; ++strip) {
+    for (int block = 0; block < kWidth / 8; ++block) {
+      __m256i samples[3][8];
+      for (int plane = 0; plane < 3; ++plane) {
+        unsigned column_mask;
+        const int placed_count = source.Decode_Plane(multipliers[plane], coefficients, placed, column_mask);
+        Inverse_Avx2(coefficients, placed_count == 0, samples[plane]);
+        for (int i = 0; i < placed_count; ++i) coefficients[placed[i]] = 0;
+      }
+      const int x0 = block * 8;
+      for (int r = 0; r < 8; ++r) {
+        const __m256i luma = _mm256_slli_epi32(_mm256_add_epi32(samples[0][r], bias), 16);
+        // The colour tables computed in place: trunc(value * factor) in double precision.
+        const __m256d cb_low = _mm256_cvtepi32_pd(_mm256_castsi256_si128(samples[1][r]));
+        const __m256d cb_high = _mm256_cvtepi32_pd(_mm256_extracti128_si256(samples[1][r], 1));
+        const __m256d cr_low = _mm256_cvtepi32_pd(_mm256_castsi256_si128(samples[2][r]));
+        const __m256d cr_high = _mm256_cvtepi32_pd(_mm256_extracti128_si256(samples[2][r], 1));
+        const __m256i blue = _mm256_add_epi32(luma, Scaled_Avx2(cb_low, cb_high, kBlueFromCb));
+        const __m256i green = _mm256_add_epi32(_mm256_add_epi32(luma, Scaled_Avx2(cb_low, cb_high, kGreenFromCb)),
+                                               Scaled_Avx2(cr_low, cr_high, kGreenFromCr));
+        const __m256i red = _mm256_add_epi32(luma, Scaled_Avx2(cr_low, cr_high, kRedFromCr));
+        const int at = r * (kWidth + 16) + 8 + x0;
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(g_rows[0] + at), blue);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(g_rows[1] + at), green);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(g_rows[2] + at), red);
+      }
+    }
+    Dither_Rows_Avx2<kVariant, kWidth>(out + static_cast<long>(strip) * 8 * kWidth);
+  }
+}
+#endif
+
+bool g_simd_enabled = true;
+
 template <int kVariant, int kWidth>
 void Fast_Unpack(unsigned short* out, const unsigned char* stream, int length, int quality, int height) {
   Stream_Sections sections;
@@ -220,65 +522,16 @@ void Fast_Unpack(unsigned short* out, const unsigned char* stream, int length, i
   if (!Open_Fixed_Stream(stream, length, sections, table_length)) return;
   Fixed_Tables tables;
   Build_Fixed_Tables(quality, tables);
-  // Multipliers in stream order, so each coefficient is dequantised as it is placed.
-  int multipliers[3][64];
-  for (int p = 0; p < 64; ++p) {
-    multipliers[0][p] = tables.luminance[kZigzag[p]];
-    multipliers[1][p] = multipliers[2][p] = tables.chrominance[kZigzag[p]];
-  }
   const uint32_t code_count = g_coder.Decode(sections.huffman + table_length, sections.huffman_length - table_length,
                                              g_codes, sections.code_count);
-  const Magnitude_Table& magnitudes = Magnitudes();
-  Fast_Bits ac{sections.ac, sections.ac_length};
-  const unsigned char* dc = sections.dc;
-  const uint32_t dc_length = sections.dc_length;
-  uint32_t dc_pos = 0;
-  uint32_t code_pos = 0;
-
-  std::memset(g_planes, 0, sizeof g_planes);
-  alignas(32) int32_t coefficients[64];
-  alignas(32) int samples[3][64];
-  for (int strip = 0; strip < height / 8; ++strip) {
-    for (int block = 0; block < kWidth / 8; ++block) {
-      for (int plane = 0; plane < 3; ++plane) {
-        const int* multiplier = multipliers[plane];
-        std::memset(coefficients, 0, sizeof coefficients);
-        // DC: eight bits, least significant first, so always one whole byte.
-        const int dc_byte = dc_pos < dc_length ? dc[dc_pos] : 0;
-        ++dc_pos;
-        coefficients[0] = static_cast<signed char>(magnitudes.reverse[dc_byte]) * multiplier[0];
-        unsigned column_mask = 0;
-        int p = 1;
-        while (p < 64) {
-          const int code = code_pos < code_count ? g_codes[code_pos++] : 0;
-          if (code == 0x00) break;
-          if (code == 0xF0) {
-            p += 16;
-            continue;
-          }
-          const int run = code >> 4, size = code & 15;
-          p += run;
-          if (p > 63) break;
-          int value;
-          if (size <= 8) {
-            if (ac.bits < 8) ac.Refill();
-            value = magnitudes.value[size][ac.buffer >> 56];
-            ac.buffer <<= size;
-            ac.bits -= size;
-          } else {
-            value = Extend_Magnitude(ac.Read_Reversed(size), size);
-          }
-          const int natural = kZigzag[p];
-          coefficients[natural] = value * multiplier[p];
-          column_mask |= (natural >= 8 ? 1u : 0u) << (natural & 7);
-          ++p;
-        }
-        Fast_Inverse(coefficients, column_mask, samples[plane]);
-      }
-      Store_Block<kWidth>(tables, samples[0], samples[1], samples[2], block * 8);
-    }
-    Dither_Strip<kVariant, kWidth>(out + static_cast<long>(strip) * 8 * kWidth);
+#if defined(ROZ_HAVE_AVX2_PATH)
+  if (g_simd_enabled && Have_Avx2()) {
+    Fast_Unpack_Avx2<kVariant, kWidth>(out, sections, code_count, tables, height);
+    Set_Status_Ok();
+    return;
   }
+#endif
+  Fast_Unpack_Scalar<kVariant, kWidth>(out, sections, code_count, tables, height);
   Set_Status_Ok();
 }
 
@@ -420,3 +673,5 @@ void Roz_Reference_Unpack_Fixed(unsigned short* out, const unsigned char* stream
       break;
   }
 }
+
+void Roz_Use_Simd(int enabled) { g_simd_enabled = enabled != 0; }

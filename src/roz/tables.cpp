@@ -53,35 +53,6 @@ void Inverse_Multipliers(int quality, int luminance[64], int chrominance[64]) {
   }
 }
 
-void Inverse_Pass(int32_t* v, int stride) {
-  const int32_t c0 = v[0], c1 = v[stride], c2 = v[2 * stride], c3 = v[3 * stride];
-  const int32_t c4 = v[4 * stride], c5 = v[5 * stride], c6 = v[6 * stride], c7 = v[7 * stride];
-  // Even part.
-  int32_t t10 = Add(c0, c4), t11 = Sub(c0, c4);
-  int32_t t13 = Add(c2, c6);
-  int32_t t12 = Sub(Mul16(Sub(c2, c6), 92682), t13);
-  int32_t tmp0 = Add(t10, t13), tmp3 = Sub(t10, t13);
-  int32_t tmp1 = Add(t11, t12), tmp2 = Sub(t11, t12);
-  // Odd part.
-  int32_t z13 = Add(c5, c3), z10 = Sub(c5, c3), z11 = Add(c1, c7), z12 = Sub(c1, c7);
-  int32_t tmp7 = Add(z11, z13);
-  int32_t u11 = Mul16(Sub(z11, z13), 92682);
-  int32_t z5 = Mul16(Add(z10, z12), 121095);
-  int32_t u10 = Sub(Mul16(z12, 70936), z5);
-  int32_t u12 = Add(Mul16(z10, -171254), z5);
-  int32_t tmp6 = Sub(u12, tmp7);
-  int32_t tmp5 = Sub(u11, tmp6);
-  int32_t tmp4 = Add(u10, tmp5);
-  v[0] = Add(tmp0, tmp7);
-  v[7 * stride] = Sub(tmp0, tmp7);
-  v[stride] = Add(tmp1, tmp6);
-  v[6 * stride] = Sub(tmp1, tmp6);
-  v[2 * stride] = Add(tmp2, tmp5);
-  v[5 * stride] = Sub(tmp2, tmp5);
-  v[4 * stride] = Add(tmp3, tmp4);
-  v[3 * stride] = Sub(tmp3, tmp4);
-}
-
 static uint32_t Read_U32(const unsigned char* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
          static_cast<uint32_t>(p[3]) << 24;

@@ -10,7 +10,6 @@ Script_Run_Hook run_hook = nullptr;
 
 void Run_Script_Set_Hook(Script_Run_Hook hook) { run_hook = hook; }
 
-
 void Run_Script_File(const char* name, const char* folder) {
   // A folder that cannot be entered leaves the run in the current directory.
   Set_Directory(folder);

@@ -1,6 +1,5 @@
 #include "shell/startup.h"
 
-
 #include <unistd.h>
 
 #include <climits>
@@ -17,14 +16,14 @@
 #include "platform/message_box.h"
 #include "platform/platform.h"
 #include "platform/settings.h"
-#include "scene/runtime.h"
-#include "scene/thumbnail.h"
-#include "sound/sound.h"
 #include "platform/trace.h"
 #include "scene/run_script.h"
+#include "scene/runtime.h"
+#include "scene/thumbnail.h"
 #include "shell/hidden_screen.h"
 #include "shell/levels.h"
 #include "shell/saved_games.h"
+#include "sound/sound.h"
 
 namespace {
 
@@ -48,7 +47,13 @@ constexpr const char* usage_text =
     "  --scanlines  the doubled picture with black lines between rows\n"
     "  --record FILE, --replay FILE   record the input and clock of a run, or play it back\n"
     "  --debug      debug lines on stderr\n"
-    "  --trace      one line per event on stderr (level N FOLDER, script FILE, end)\n"
+    "  --trace      one line per event on stderr (level N FOLDER, script FILE, node INDEX NAME,\n"
+    "               test INDEX zone Z trigger T, cmd TEXT, end)\n"
+    "  --frames N   stop after N presented frames (status 0)\n"
+    "  --screenshot FILE        PNG of the last frame when the program ends\n"
+    "  --screenshot-at N FILE   PNG of the N-th presented frame (may be repeated)\n"
+    "  --frame-hashes FILE      one 64-bit hash of every presented frame, a hex line each\n"
+    "  --tour FILE  scripted input for recording a tour (steps: see README), 60 frames a second\n"
     "\n"
     "Settings: name=value lines (source, res, lang) in the section\n"
     "[Software\\Pellumaine's\\L'Osterlin\\1.0] of $OSTERLIN_REGISTRY, else\n"
@@ -110,20 +115,60 @@ std::string program_path(const char* argv0) {
 
 }  // namespace
 
+namespace {
+// A frame number of --frames or --screenshot-at: decimal digits only, at least 1.
+bool frame_number(const std::string& text, uint64_t* value) {
+  if (text.empty() || text.size() > 18) return false;
+  uint64_t n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    n = n * 10 + static_cast<uint64_t>(c - '0');
+  }
+  *value = n;
+  return n > 0;
+}
+}  // namespace
+
 Engine_Options Take_Engine_Options(std::vector<std::string>& args) {
   Engine_Options options;
   std::vector<std::string> rest;
-  for (const auto& arg : args) {
+  auto refuse = [&options](const std::string& arg) {
+    if (options.unknown.empty()) options.unknown = arg;
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     if (arg.size() <= 2 || arg.compare(0, 2, "--") != 0) {
       rest.push_back(arg);
       continue;
     }
+    bool has_value = i + 1 < args.size();
     if (arg == "--help") options.help = true;
     else if (arg == "--version") options.version = true;
     else if (arg == "--headless") options.headless = true;
     else if (arg == "--debug") options.debug = true;
     else if (arg == "--trace") options.trace = true;
-    else if (options.unknown.empty()) options.unknown = arg;
+    else if (arg == "--frames") {
+      if (!has_value || !frame_number(args[++i], &options.outputs.frame_limit)) refuse(arg);
+    } else if (arg == "--screenshot" || arg == "--frame-hashes" || arg == "--tour") {
+      if (!has_value) {
+        refuse(arg);
+        continue;
+      }
+      const std::string& value = args[++i];
+      (arg == "--screenshot" ? options.outputs.screenshot
+                             : arg == "--tour" ? options.outputs.tour : options.outputs.frame_hashes) = value;
+    } else if (arg == "--screenshot-at") {
+      uint64_t frame = 0;
+      if (i + 2 >= args.size() || !frame_number(args[i + 1], &frame)) {
+        refuse(arg);
+        i = args.size();
+        continue;
+      }
+      options.outputs.screenshots_at.emplace_back(frame, args[i + 2]);
+      i += 2;
+    } else {
+      refuse(arg);
+    }
   }
   args = rest;
   return options;
@@ -269,6 +314,7 @@ int Show_Message(uint32_t style, const char* format, ...) {
 
 namespace {
 void release_at_exit() {
+  Engine_Outputs_Finish();
   File_Shutdown();
   Instance_Lock_Release();
 }
@@ -314,6 +360,14 @@ int Osterlin_Main(int argc, char** argv) {
   }
   // Closing the window ends the process from the platform layer; release ours first.
   Platform_Set_Exit_Hook(release_at_exit);
+  std::string output_error;
+  if (!Engine_Outputs_Start(options.outputs, &output_error)) {
+    std::fprintf(stderr, "osterlin: %s\n", output_error.c_str());
+    Platform_Set_Exit_Hook(nullptr);
+    Platform_Stop();
+    release_at_exit();
+    return 2;
+  }
   Input_Reset();
   char language[8];
   Read_Setting("lang", language, sizeof language);
@@ -323,6 +377,7 @@ int Osterlin_Main(int argc, char** argv) {
   Run_Levels();
   Saved_Games_Shutdown();
   Platform_Set_Exit_Hook(nullptr);
+  Engine_Outputs_Finish();
   Platform_Stop();
   release_at_exit();
   return 0;

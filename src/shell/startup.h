@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/engine_outputs.h"
+
 // The whole program. Returns the exit status: 0 after a normal end, -1 when a
 // second instance is refused or the installed folder cannot be entered.
 int Osterlin_Main(int argc, char** argv);
@@ -19,9 +21,11 @@ struct Engine_Options {
   bool headless = false;
   bool debug = false;
   bool trace = false;
-  std::string unknown;  // the first "--" option not recognised
+  Frame_Output_Options outputs;  // --frames, --screenshot, --screenshot-at, --frame-hashes, --tour
+  std::string unknown;  // the first "--" option not recognised, or one missing its value
 };
-// Removes every argument that begins with "--" (and is longer) from args.
+// Removes every argument that begins with "--" (and is longer) from args, with
+// the values of the options that take one.
 Engine_Options Take_Engine_Options(std::vector<std::string>& args);
 
 // The program's folder from its path (cut after the last '\', ':' or '/'); a folder

@@ -102,13 +102,4 @@ TEST(DamagedFiles, CorruptedBytesNeverBreakTheReaders) {
   }
 }
 
-TEST(DamagedFiles, NullAndEmptyInputGiveNoPicture) {
-  for (Picture_Parser parser : {Picture_Parse_Tga, Picture_Parse_Gif, Picture_Parse_Bmp, Picture_Parse_Pcx,
-                                Picture_Parse_Iff, Picture_Parse_Mtr, Parse_Mtrd_Named}) {
-    EXPECT_EQ(parser(nullptr, 0, "x"), nullptr);
-    uint8_t zero = 0;
-    EXPECT_EQ(parser(&zero, 0, "x"), nullptr);
-  }
-}
-
 }  // namespace

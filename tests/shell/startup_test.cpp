@@ -62,6 +62,30 @@ TEST(EngineOptions, DoubleDashOptionsAreTakenOutBeforeTheGameOptions) {
   EXPECT_TRUE(refused.version);
 }
 
+TEST(EngineOptions, FrameOutputOptionsTakeTheirValues) {
+  Args args = {"--frames", "120", "--screenshot", "a.png", "-nologo", "--screenshot-at", "5", "b.png",
+               "--frame-hashes", "h.txt", "--screenshot-at", "9", "c.png", "--tour", "t.txt", "-level", "2"};
+  Engine_Options options = Take_Engine_Options(args);
+  EXPECT_TRUE(options.unknown.empty()) << options.unknown;
+  EXPECT_EQ(options.outputs.frame_limit, 120u);
+  EXPECT_EQ(options.outputs.screenshot, "a.png");
+  EXPECT_EQ(options.outputs.frame_hashes, "h.txt");
+  EXPECT_EQ(options.outputs.tour, "t.txt");
+  ASSERT_EQ(options.outputs.screenshots_at.size(), 2u);
+  EXPECT_EQ(options.outputs.screenshots_at[1], (std::pair<uint64_t, std::string>{9, "c.png"}));
+  EXPECT_EQ(args, (Args{"-nologo", "-level", "2"}));
+
+  // A missing or unusable value refuses the option (the program then ends with a usage error).
+  const std::vector<Args> refused = {
+      {"--frames", "0"}, {"--frames", "12x"}, {"--frames"}, {"--screenshot"}, {"--tour"},
+      {"--screenshot-at", "3"}, {"--screenshot-at", "z", "f.png"}, {"--frame-hashes"},
+  };
+  for (Args bad : refused) {
+    std::string first = bad[0];
+    EXPECT_EQ(Take_Engine_Options(bad).unknown, first) << testing::PrintToString(bad);
+  }
+}
+
 TEST_F(Shell, CommandLineOptionsAndStopRules) {
   struct Case {
     const char* name;
