@@ -15,8 +15,7 @@ namespace {
 
 constexpr int Line_Buffer_Size = 128;
 
-// The MPEG mode is switched by the scripts; no MPEG capability is ever reported.
-bool mpeg_mode = false;
+// No MPEG capability is ever reported (the mode itself belongs to MPEG playback).
 constexpr bool mpeg_available = false;
 
 using Handler = void (*)(int count, char** args);
@@ -106,14 +105,14 @@ void pre_load(int count, char** args) {
 void end(int, char**) { Set_End_Requested(true); }
 void restart(int, char**) { Set_Restart_Requested(true); }
 void can_play_mpeg(int count, char** args) { set_bool(arg(count, args, 0), mpeg_available); }
-void get_mpeg(int count, char** args) { set_bool(arg(count, args, 0), mpeg_mode); }
-void set_mpeg(int count, char** args) { mpeg_mode = number(arg(count, args, 0)) != 0; }
+void get_mpeg(int count, char** args) { set_bool(arg(count, args, 0), Mpeg_Mode()); }
+void set_mpeg(int count, char** args) { Set_Mpeg_Mode(number(arg(count, args, 0)) != 0); }
 void play_mpeg(int count, char** args) { Mpeg_Play(arg(count, args, 0)); }
 
 void play_lang_mpeg(int count, char** args) { Mpeg_Play(Lang_Variant(arg(count, args, 0))); }
 
 void play_auto(const char* file) {
-  if (mpeg_mode) {
+  if (Mpeg_Mode()) {
     Mpeg_Play(Mpeg_Variant(file));
   } else {
     Movie_Play(file);
@@ -180,6 +179,3 @@ int Plugin_Dispatch(const char* line) {
   }
   return 0;
 }
-
-bool Plugin_Mpeg_Mode() { return mpeg_mode; }
-void Plugin_Set_Mpeg_Mode(bool on) { mpeg_mode = on; }

@@ -15,8 +15,3 @@ int Plugin_Dispatch(const char* line);
 // digits and _ . " ' : / \ (everything else separates), after the cut to 127
 // characters.
 std::vector<std::string> Plugin_Tokens(const char* line);
-
-// The MPEG mode (SetMPEG / GetMPEG) and the MPEG capability, which is never
-// available.
-bool Plugin_Mpeg_Mode();
-void Plugin_Set_Mpeg_Mode(bool on);

@@ -31,6 +31,8 @@ Save_Slot* Slot_Create(uint32_t index);
 void Slot_Destroy(Save_Slot* slot);
 // Destroys every slot of the list (the list is empty afterwards).
 void Slots_Destroy_All();
+// The end of the game: the list and the pending game are destroyed.
+void Saved_Games_Shutdown();
 
 // Destroys the list, then creates slots 0 to 7 in order, each read from its file
 // and drawn as a card into the current panorama when it holds a game.
@@ -58,6 +60,9 @@ bool Slot_Read_Bytes(Save_Slot& slot, const uint8_t* data, size_t size);
 // Writes bytes to path through a temporary file in the same folder, renamed over
 // the target once complete. 0, or -1 (target unchanged).
 int Slot_File_Write(const char* path, const std::vector<uint8_t>& bytes);
+// Tests: makes the next write fail after the temporary file is complete, before
+// the rename.
+void Slot_File_Fail_Before_Rename(bool fail);
 // The caption for the current date and time in the user's locale and the level's
 // display name: three NUL-terminated texts.
 std::vector<uint8_t> Slot_Caption_Now(uint32_t level);

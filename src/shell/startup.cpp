@@ -22,6 +22,7 @@
 #include "scene/thumbnail.h"
 #include "shell/hidden_screen.h"
 #include "shell/levels.h"
+#include "shell/saved_games.h"
 #include "sound/sound.h"
 
 namespace {
@@ -374,6 +375,7 @@ int Osterlin_Main(int argc, char** argv) {
   Thumbnail_Set_Size(232, 174);
   Play_Intro();
   Run_Levels();
+  Saved_Games_Shutdown();
   Platform_Set_Exit_Hook(nullptr);
   Engine_Outputs_Finish();
   Platform_Stop();

@@ -251,3 +251,21 @@ TEST_F(Demo, HallPanoramaAndItsDoorAnimation) {
   EXPECT_EQ(chdir(old_dir), 0);
   free(old_dir);
 }
+
+// The playback features of level 1: the opening movie's command block on the
+// first entry into the hall only, the node video, and the animation file played
+// by PLAYVIDEO from it, each frame of which the replays above hash alike.
+TEST_F(Demo, TourPassesThroughTheMoviesAndTheAnimationFile) {
+  const std::vector<std::string>& trace = first_->trace;
+  auto count = [&trace](const std::string& text) { return std::count(trace.begin(), trace.end(), text); };
+  EXPECT_EQ(count("cmd PLUGIN,play_movie(OPENING.SMK);"), 1);
+  EXPECT_EQ(count("node 5 SCREEN.SMK"), 1);
+  auto clip = std::find(trace.begin(), trace.end(), "cmd PLAYVIDEO,CLIP.MTA");
+  ASSERT_NE(clip, trace.end());
+  EXPECT_EQ(*(clip + 1), "cmd GOTOWARP,GALLERY.TGA");
+  // The node video's last frame is on screen when its screenshot is taken, and
+  // the clip's frames differ from it while it plays.
+  size_t shot = std::stoul(shots_["node-video"]);
+  ASSERT_LT(shot + 20, first_->hashes.size());
+  EXPECT_NE(first_->hashes[shot - 1], first_->hashes[shot + 15]);
+}

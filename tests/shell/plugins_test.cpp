@@ -8,6 +8,7 @@
 #include "scene/runtime.h"
 #include "scene/script_compiler.h"
 #include "shell/levels.h"
+#include "shell/mpeg.h"
 #include "shell/saved_games.h"
 #include "support/temp_dir.h"
 
@@ -20,7 +21,7 @@ class PluginTest : public testing::Test {
     Script_Compile_Text(Script_Text{reinterpret_cast<const uint8_t*>(text.data()), text.size()});
     Shell_State_Reset();
     Set_Install_Path(dir_.path().c_str());
-    Plugin_Set_Mpeg_Mode(false);
+    Set_Mpeg_Mode(false);
   }
   void TearDown() override {
     Slots_Destroy_All();
