@@ -9,7 +9,7 @@
 //   ... Input_Reset(); the game ...
 //   Platform_Stop();
 //
-// Options (each taken out of argv, with its value; the spec's own single-dash
+// Options (each taken out of argv, with its value; the game's own single-dash
 // options are left in place):
 //   --headless       no window: frames go to a memory surface
 //   --scanlines      the doubled presentation with black lines between rows

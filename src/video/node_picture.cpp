@@ -94,7 +94,7 @@ bool load_targa(const char* name) {
   uint8_t id_length = reader.u8();
   reader.skip(1);  // colour-map type
   uint8_t image_type = reader.u8();
-  reader.skip(9);  // colour-map specification, origin
+  reader.skip(9);  // colour-map fields, origin
   uint16_t width = reader.u16le();
   uint16_t height = reader.u16le();
   uint8_t bits = reader.u8();
