@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "roz/roz.h"
-#include "roz_inspector.h"
+#include "roz_white_box.h"
 
 TEST(RozCore, QualityTablesAtTheLimitsAndTheMiddle) {
   static const int kLuminance50[8] = {16, 11, 10, 16, 24, 40, 51, 61};

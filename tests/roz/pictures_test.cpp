@@ -8,7 +8,7 @@
 
 #include "roz/roz.h"
 #include "roz/roz_reference.h"
-#include "roz_inspector.h"
+#include "roz_white_box.h"
 
 namespace {
 

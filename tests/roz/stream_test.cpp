@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "roz/roz.h"
-#include "roz_inspector.h"
+#include "roz_white_box.h"
 
 namespace {
 

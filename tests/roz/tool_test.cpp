@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "roz/roz.h"
-#include "roz_inspector.h"
+#include "roz_white_box.h"
 #include "support/temp_dir.h"
 #include "tessalin/tessalin.h"
 
