@@ -95,6 +95,8 @@ bool record_tour(const std::string& engine, const std::filesystem::path& root, s
   }
   std::error_code ignored;
   std::filesystem::remove_all(private_dir, ignored);
+  // The tour saves a game into the installed folder: the demo starts without one.
+  for (int slot = 1; slot <= 8; ++slot) std::filesystem::remove(root / ("Saved_" + std::to_string(slot) + ".bin"), ignored);
   if (status != 0 || !level_six || last != "end") {
     *error = "the tour did not walk the game to its end (engine status " + std::to_string(status) + ", last line '" +
              last + "')";

@@ -70,6 +70,7 @@ struct Caption_Font {
   ~Caption_Font() {
     if (face != nullptr) FT_Done_Face(face);
     if (library != nullptr) FT_Done_FreeType(library);
+    if (tried) FcFini();
   }
 };
 

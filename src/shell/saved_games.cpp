@@ -18,6 +18,8 @@
 #include <ctime>
 
 #include "files/byte_reader.h"
+#include "platform/clock.h"
+#include "platform/record.h"
 #include "scene/snapshot.h"
 #include "scene/thumbnail.h"
 #include "shell/levels.h"
@@ -191,7 +193,10 @@ std::vector<uint8_t> Slot_Caption_Now(uint32_t level) {
   std::vector<uint8_t> caption;
   locale_t locale = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "", nullptr);
   if (locale == nullptr) locale = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "C", nullptr);
-  std::time_t now = std::time(nullptr);
+  // A replay stamps its saves with its own clock (counted from the start of
+  // 2000), so that it shows the same cards every time it is played.
+  std::time_t now = Replaying() ? static_cast<std::time_t>(946684800 + Counter_Now() / Counter_Frequency())
+                                : std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   char text[256];

@@ -1,0 +1,59 @@
+// Demo part "saves": a save and load menu in level 2, reached with F1. Its
+// entry test builds the slot list (the used slots appear as cards around the
+// player) and asks whether slot 1 is used. Ahead, a click saves into slot 1 and
+// goes back; behind, a click chooses slot 1 and ends the level, so the level
+// loop starts the saved game's level, whose entry test loads it.
+#include "demo.h"
+#include "roz_chunk_writer.h"
+
+namespace {
+
+void add_saves(Demo_Game& game) {
+  Demo_Folder& two = game.level(2);
+  for (const char* name : {"USED", "FREE", "LOADED"}) two.bools.push_back(name);
+
+  Room_Style style;
+  style.open_roof = false;
+  style.wall_top = 0.8f;
+  style.wall = {60, 70, 100};
+  style.wall_line = {40, 50, 80};
+  style.floor_a = {50, 50, 60};
+  style.floor_b = {40, 40, 50};
+  style.ceiling = {90, 100, 130};
+  style.wall_labels = {{1, "SAVE AHEAD"}, {2, "LOAD"}, {3, "SAVE AHEAD"}};
+  std::vector<uint8_t> file = roz_chunk::file_header();
+  roz_chunk::put_picture(file, roz_chunk::Panorama, Paint_Room(style), 85);
+  two.files["SAVES.ROZ"] = std::move(file);
+
+  Demo_Node& island = two.node("ILE.ROZ");
+  std::vector<std::string>& entry = island.test(-1, 0).commands;
+  entry.insert(entry.begin(), "LOCKKEY 1 SAVES.ROZ");
+  // Loading comes last: the rest of the entry test would otherwise change the
+  // restored view before the restored node starts again.
+  entry.insert(entry.end(), {"PLUGIN", "Load(LOADED)", "ENDPLUGIN"});
+
+  Demo_Node& menu = two.node("SAVES.ROZ");
+  menu.zone_file = "SAVES.ZON";
+  menu.test(-1, 0).commands = {"PLUGIN", "LoadSave()", "LoadSave(1,USED,FREE)", "ENDPLUGIN"};
+  // Ahead: save into slot 1 and go back (just after a load: only go back).
+  menu.test(menu.add_view_zone(0, 0, 300, 900), 0).commands = {"IFAND LOADED", "RETURN", "PLUGIN", "Save(1)",
+                                                               "while(0.5)", "ENDPLUGIN", "RETURN"};
+  // Behind: choose slot 1 and end the level.
+  menu.test(menu.add_view_zone(4096, 0, 420, 900), 0).commands = {"IFAND FREE", "RETURN", "PLUGIN", "PreLoad(1)",
+                                                                  "ENDPLUGIN", "END"};
+
+  std::vector<std::string>& tour = game.tour_section("level-2");
+  // The level's own last step (the click on the way out) comes after the menu.
+  std::string leave = tour.empty() ? "click" : tour.back();
+  if (!tour.empty()) tour.pop_back();
+  // F1 (virtual key 112) opens the menu. The room's entry test fades in: keys and
+  // clicks wait until it is over.
+  tour.insert(tour.end(), {"wait 80", "key 112", "node SAVES.ROZ", "wait 10", "click", "node ILE.ROZ", "wait 80",
+                           "key 112", "node SAVES.ROZ", "wait 10", "shot saves", "turn 40 0 70", "wait 25", "click",
+                           "wait 60", "node SAVES.ROZ", "wait 10", "shot loaded", "click", "wait 40", "node ILE.ROZ",
+                           "wait 80", leave});
+}
+
+Demo_Part_Registration registration({"saves", 31, add_saves});
+
+}  // namespace
