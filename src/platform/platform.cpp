@@ -10,6 +10,7 @@
 #include "platform/display.h"
 #include "platform/display_internal.h"
 #include "platform/record.h"
+#include "platform/trace.h"
 #include "platform/window.h"
 
 namespace {
@@ -123,4 +124,7 @@ void Platform_Exit(int status) {
   std::exit(status);
 }
 
-void Display_Quit_Now() { Platform_Exit(0); }
+void Display_Quit_Now() {
+  Trace_Line("quit");
+  Platform_Exit(0);
+}

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <vector>
 
 namespace {
 bool trace_enabled = false;
@@ -13,12 +14,16 @@ bool Trace_Enabled() { return trace_enabled; }
 
 void Trace_Line(const char* format, ...) {
   if (!trace_enabled) return;
-  char line[1024];
-  va_list args;
+  // Lines are whole however long (a saved state lists every boolean).
+  va_list args, again;
   va_start(args, format);
-  std::vsnprintf(line, sizeof line, format, args);
+  va_copy(again, args);
+  int length = std::vsnprintf(nullptr, 0, format, args);
   va_end(args);
+  std::vector<char> line(static_cast<size_t>(length > 0 ? length : 0) + 1);
+  std::vsnprintf(line.data(), line.size(), format, again);
+  va_end(again);
   // One write per line, so lines from a tracing run stay whole.
-  std::fprintf(stderr, "%s\n", line);
+  std::fprintf(stderr, "%s\n", line.data());
   std::fflush(stderr);
 }

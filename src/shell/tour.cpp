@@ -14,7 +14,7 @@
 
 namespace {
 
-enum class Step_Kind { Node, Wait, Key, Click, Right_Click, Move, Turn, Shot };
+enum class Step_Kind { Node, Wait, Key, Click, Right_Click, Move, Turn, Shot, Close };
 
 struct Step {
   Step_Kind kind;
@@ -87,6 +87,8 @@ bool Tour_Parse(const std::string& text, std::string* error) {
     } else if (word == "move") {
       step.kind = Step_Kind::Move;
       ok = parse_int(in, &step.a) && parse_int(in, &step.b);
+    } else if (word == "close") {
+      step.kind = Step_Kind::Close;
     } else if (word == "turn") {
       step.kind = Step_Kind::Turn;
       ok = parse_int(in, &step.a) && parse_int(in, &step.b) && parse_int(in, &step.count) && step.count >= 0;
@@ -170,6 +172,9 @@ void Tour_Frame(uint64_t frame) {
         turn_frames = step.count - 1;
         inject(Platform_Event_Type::Mouse_Motion, turn_dx, turn_dy);
         return;
+      case Step_Kind::Close:
+        inject(Platform_Event_Type::Quit, 0);
+        break;
       case Step_Kind::Shot:
         Trace_Line("tour shot %s %llu", step.name.c_str(), static_cast<unsigned long long>(frame));
         break;

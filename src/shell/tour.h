@@ -10,6 +10,7 @@
 //   click, rclick  press and release the left / right button
 //   move DX DY     a mouse motion of DX, DY screen pixels
 //   turn DX DY N   that motion on each of the next N frames
+//   close          closes the window (the program ends at the next frame)
 //   shot NAME      writes the trace line "tour shot NAME FRAME" (the frame to show)
 #pragma once
 #include <cstdint>

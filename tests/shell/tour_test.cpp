@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/display.h"
+#include "platform/display_internal.h"
 #include "platform/events.h"
 #include "platform/input.h"
 
@@ -16,7 +17,8 @@ TEST(Tour, StepsAreReadOrRefusedWithTheirLine) {
   };
   const Case cases[] = {
       {"# a comment only\n\n", true},
-      {"node HALL.ROZ\nwait 30\nkey 27\nclick\nrclick\nmove -40 12\nturn 40 0 34\nshot hall  # first\n", true},
+      {"node HALL.ROZ\nwait 30\nkey 27\nclick\nrclick\nmove -40 12\nturn 40 0 34\nshot hall  # first\nclose\n", true},
+      {"close now\n", false},
       {"wait -1\n", false},
       {"key 0\n", false},
       {"key 300\n", false},
@@ -67,4 +69,19 @@ TEST(Tour, InputArrivesAtTheFramesTheStepsName) {
     EXPECT_EQ(seen[i].key, expected[i].key) << "frame " << i + 1;
   }
   EXPECT_FALSE(Tour_Running());
+}
+
+// Closing the window is a step like a key: the pump then sees the request that
+// ends the program at the next frame.
+TEST(Tour, CloseStepAsksTheProgramToEnd) {
+  ASSERT_TRUE(Tour_Parse("wait 1\nclose\n", nullptr));
+  Display_Reset_State();
+  Tour_Frame(1);
+  Pump_Messages();
+  EXPECT_FALSE(Quit_Requested());
+  Tour_Frame(2);
+  Pump_Messages();
+  EXPECT_TRUE(Quit_Requested());
+  Display_Reset_State();
+  EXPECT_FALSE(Quit_Requested());
 }
