@@ -3,12 +3,14 @@
 #include "scene/snapshot.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "files/byte_reader.h"
 #include "platform/clock.h"
+#include "platform/trace.h"
 #include "scene/renderer.h"
 #include "scene/run_state.h"
 #include "scene/runtime.h"
@@ -26,6 +28,28 @@ constexpr double Two_Pi = 6.283185307179586;
 
 std::vector<uint8_t> save_buffer;
 
+// --trace: "state saved|restored node N NAME view YAW PITCH bools NAME=VALUE ...",
+// so that a run can be followed from the outside across saving and loading.
+void trace_state(const char* what) {
+  if (!Trace_Enabled()) return;
+  Scene_Script* script = Script_Current();
+  if (script == nullptr) return;
+  const Run_State& run = Run();
+  const char* picture = "";
+  if (run.current_warp >= 0 && run.current_warp < script->warp_count && script->warps[run.current_warp].picture_name) {
+    picture = script->warps[run.current_warp].picture_name;
+  }
+  char head[400];
+  std::snprintf(head, sizeof head, "state %s node %d %s view %d %d bools", what, run.current_warp, picture,
+                View().yaw, View().pitch);
+  std::string text = head;
+  for (int32_t i = 0; i < script->bool_count; ++i) {
+    const Bool_Var& variable = script->bools[i];
+    text.append(" ").append(variable.name ? variable.name : "").append("=").append(std::to_string(variable.value));
+  }
+  Trace_Line("%s", text.c_str());
+}
+
 void put_int(int32_t value) {
   uint32_t v = static_cast<uint32_t>(value);
   uint8_t bytes[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
@@ -36,7 +60,7 @@ void put_int(int32_t value) {
 // A text field: the string, zero-padded to 257 bytes.
 void put_text(const char* text) {
   uint8_t field[Text_Size] = {0};
-  if (text != nullptr) std::strncpy(reinterpret_cast<char*>(field), text, Text_Size - 1);
+  if (text != nullptr) std::memcpy(field, text, strnlen(text, Text_Size - 1));
   save_buffer.insert(save_buffer.end(), field, field + Text_Size);
 }
 
@@ -48,7 +72,7 @@ void put_sound_name(const Sound_Slot& slot) {
     return;
   }
   uint8_t field[Text_Size] = {0};
-  std::strncpy(reinterpret_cast<char*>(field) + 1, slot.name, Text_Size - 1);
+  std::memcpy(field + 1, slot.name, strnlen(slot.name, Text_Size - 1));
   save_buffer.insert(save_buffer.end(), field, field + Text_Size);
 }
 
@@ -169,6 +193,7 @@ void Scene_State_Save(const char* /*name*/, const uint8_t** data, size_t* size) 
   }
   *data = save_buffer.data();
   *size = save_buffer.size();
+  trace_state("saved");
 }
 
 int Scene_State_Restore(const uint8_t* data, size_t size) {
@@ -234,5 +259,6 @@ int Scene_State_Restore(const uint8_t* data, size_t size) {
     Music_Play(music.name, static_cast<int>((static_cast<int64_t>(master) * state.music_volume) >> 8), 0);
   }
   run.restart_pending = true;
+  trace_state("restored");
   return 0;
 }
