@@ -7,7 +7,8 @@
 //   LIBRARY.ROZ  panorama with a ceiling, entered with a cross-fade; doors to the
 //                gallery and back
 //   GALLERY.TGA  flat Targa picture: paintings, BACK and NEXT LEVEL buttons
-//   MENU.ROZ     flat ROZ picture bound to Escape; RETURN goes back
+//   MENU.ROZ     flat ROZ picture bound to Escape; RETURN goes back, RESTART
+//                starts the game again at level 1 (plug-in Restart)
 #include <cmath>
 #include <cstring>
 
@@ -123,6 +124,7 @@ Canvas menu_canvas() {
   canvas.text(320 - Text_Width("ESCAPE BROUGHT YOU HERE", 2) / 2, 150, "ESCAPE BROUGHT YOU HERE", 2, {180, 200, 240});
   button(canvas, 220, 300, 420, 360, "RETURN", {40, 60, 140});
   button(canvas, 220, 380, 420, 430, "CHIME", {60, 40, 120});
+  button(canvas, 440, 300, 620, 360, "RESTART", {130, 40, 50});
   return canvas;
 }
 
@@ -213,10 +215,17 @@ void add_level_one(Demo_Game& game) {
   options.flat = true;
   options.test(options.add_rect_zone(220, 300, 420, 360), 0).commands = {"RETURN"};
   options.test(options.add_rect_zone(220, 380, 420, 430), 0).commands = {"PLAYSOUND CHIME.WAV 255 1"};
+  // Restart takes effect when the script ends: the level loop then runs level 1 again.
+  options.test(options.add_rect_zone(440, 300, 620, 360), 0).commands = {"PLUGIN", "Restart()", "ENDPLUGIN",
+                                                                         "FADE 0 -255 16", "END"};
 
   // The tour of level 1. Turning: a mouse motion of 40 pixels a frame turns the
   // view by about 57 units a frame once the inertia has built up.
   game.tour_section("level-1-start") = {"node HALL.ROZ", "wait 30", "shot hall"};
+  // The game starts again once: Escape, RESTART, and the hall of the new run.
+  game.tour_section("level-1-restart") = {"key 27", "node MENU.ROZ", "wait 5", "move -2000 -2000", "wait 1",
+                                          "move 1060 660", "wait 3", "shot menu-restart", "click", "wait 20",
+                                          "node HALL.ROZ", "wait 30", "shot hall-restarted"};
   game.tour_section("level-1-menu") = {
       "key 27", "node MENU.ROZ", "wait 5", "move -2000 -2000", "wait 1", "move 640 660", "wait 3", "shot menu",
       "click", "node HALL.ROZ", "wait 30"};

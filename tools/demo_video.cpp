@@ -163,12 +163,15 @@ void add_video(Demo_Game& game) {
   level.files["CLIP.MTA"] = clip_file();
 
   // The opening plays on the first entry into the hall only: later entries jump
-  // over it with GOSUB (IFOR skips the jump while OPENING_SEEN is 0).
-  level.bools.push_back("OPENING_SEEN");
+  // over it with GOSUB (IFOR skips the jump while OPENING_SEEN is 0). A level
+  // entered neither at start-up nor from the previous level (a restart or a
+  // loaded game: LoadSave 99 says so) counts it as seen.
+  for (const char* name : {"OPENING_SEEN", "FROM_START", "RESTARTED"}) level.bools.push_back(name);
   Demo_Node& hall = level.node("HALL.ROZ");
   std::vector<std::string>& entry = hall.test(-1, 0).commands;
-  entry.insert(entry.begin(), {"IFOR OPENING_SEEN", "GOSUB OPENING_DONE", "PLUGIN", "play_movie(OPENING.SMK)",
-                               "ENDPLUGIN", "SET OPENING_SEEN 1", "LABEL OPENING_DONE"});
+  entry.insert(entry.begin(), {"PLUGIN", "LoadSave(99,FROM_START,RESTARTED)", "ENDPLUGIN", "IFAND RESTARTED",
+                               "SET OPENING_SEEN 1", "IFOR OPENING_SEEN", "GOSUB OPENING_DONE", "PLUGIN",
+                               "play_movie(OPENING.SMK)", "ENDPLUGIN", "SET OPENING_SEEN 1", "LABEL OPENING_DONE"});
 
   // The node video, reached from the gallery's second painting.
   Demo_Node& gallery = level.node("GALLERY.TGA");
