@@ -1,10 +1,12 @@
 // osterlin-tool make-demo DIR: writes the demo game (see demo.h), then records
-// its tour by running the engine headless on it with the tour's scripted input.
+// its tour and its sessions by running the engine headless on it with their
+// scripted input.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -64,10 +66,16 @@ int run_engine(const std::string& engine, const std::vector<std::string>& args, 
   return WEXITSTATUS(status);
 }
 
-// Records DIR/tour.rec and writes DIR/tour-shots.txt ("FRAME NAME" lines) from
-// the tour's shot steps. The trace must show the walk through all six levels to
-// its end, else the tour did not do what it says.
-bool record_tour(const std::string& engine, const std::filesystem::path& root, std::string* error) {
+struct Recorded_Run {
+  int status = -1;
+  std::vector<std::string> trace;
+};
+
+// Runs the engine headless with tracing on the input steps of DIR/NAME.txt,
+// recording DIR/NAME.rec, and writes DIR/NAME-shots.txt ("FRAME NAME" lines)
+// from the steps' shots. `extra` goes before the folder options.
+bool record_run(const std::string& engine, const std::filesystem::path& root, const std::string& name,
+                const std::vector<std::string>& extra, Recorded_Run* result, std::string* error) {
   char pattern[] = "/tmp/osterlin-demo-XXXXXX";
   if (mkdtemp(pattern) == nullptr) {
     *error = "cannot make a temporary folder";
@@ -76,37 +84,67 @@ bool record_tour(const std::string& engine, const std::filesystem::path& root, s
   std::string private_dir = pattern;
   std::string log = private_dir + "/trace.txt";
   std::string prefix = root.string() + "/";
-  int status = run_engine(engine,
-                          {"--headless", "--trace", "--frames", Frame_Limit, "--record", (root / "tour.rec").string(),
-                           "--tour", (root / "tour.txt").string(), "-hd", prefix, "-cd", prefix},
-                          private_dir, log);
+  std::vector<std::string> args = {"--headless", "--trace", "--frames", Frame_Limit,
+                                   "--record", (root / (name + ".rec")).string(),
+                                   "--tour", (root / (name + ".txt")).string()};
+  args.insert(args.end(), extra.begin(), extra.end());
+  args.insert(args.end(), {"-hd", prefix, "-cd", prefix});
+  result->status = run_engine(engine, args, private_dir, log);
   std::ifstream in(log);
-  std::string line, last, shots;
-  bool level_six = false;
+  std::string line, shots;
   while (std::getline(in, line)) {
-    if (line.rfind("level 6 ", 0) == 0) level_six = true;
     if (line.rfind("tour shot ", 0) == 0) {
       std::istringstream words(line.substr(10));
-      std::string name, frame;
-      words >> name >> frame;
-      shots += frame + " " + name + "\n";
+      std::string shot, frame;
+      words >> shot >> frame;
+      shots += frame + " " + shot + "\n";
     }
-    last = line;
+    result->trace.push_back(line);
   }
   std::error_code ignored;
   std::filesystem::remove_all(private_dir, ignored);
-  // The tour saves a game into the installed folder: the demo starts without one.
-  for (int slot = 1; slot <= 8; ++slot) std::filesystem::remove(root / ("Saved_" + std::to_string(slot) + ".bin"), ignored);
-  if (status != 0 || !level_six || last != "end") {
-    *error = "the tour did not walk the game to its end (engine status " + std::to_string(status) + ", last line '" +
-             last + "')";
-    return false;
-  }
-  if (!Tool_Write_File((root / "tour-shots.txt").string(), shots.data(), shots.size())) {
-    *error = "cannot write tour-shots.txt";
+  if (!Tool_Write_File((root / (name + "-shots.txt")).string(), shots.data(), shots.size())) {
+    *error = "cannot write " + name + "-shots.txt";
     return false;
   }
   return true;
+}
+
+void remove_saved_games(const std::filesystem::path& root) {
+  std::error_code ignored;
+  for (int slot = 1; slot <= 8; ++slot) std::filesystem::remove(root / ("Saved_" + std::to_string(slot) + ".bin"), ignored);
+}
+
+// Records the tour, which must walk all six levels to the end, then the
+// sessions, each of which must end by END or by closing the window.
+bool record_all(const std::string& engine, const std::filesystem::path& root, const Demo_Game& game,
+                std::string* error) {
+  remove_saved_games(root);
+  Recorded_Run tour;
+  if (!record_run(engine, root, "tour", {}, &tour, error)) return false;
+  bool level_six = std::any_of(tour.trace.begin(), tour.trace.end(),
+                               [](const std::string& line) { return line.rfind("level 6 ", 0) == 0; });
+  std::string last = tour.trace.empty() ? "" : tour.trace.back();
+  if (tour.status != 0 || !level_six || last != "end") {
+    remove_saved_games(root);
+    *error = "the tour did not walk the game to its end (engine status " + std::to_string(tour.status) +
+             ", last line '" + last + "')";
+    return false;
+  }
+  // The tour saves a game; the sessions start, as a player would, without one.
+  remove_saved_games(root);
+  for (const Demo_Session& session : game.sessions) {
+    Recorded_Run run;
+    if (!record_run(engine, root, session.name, {"-level", std::to_string(session.level)}, &run, error)) break;
+    std::string end = run.trace.empty() ? "" : run.trace.back();
+    if (run.status != 0 || (end != "end" && end != "quit")) {
+      *error = "the session " + session.name + " did not end (engine status " + std::to_string(run.status) +
+               ", last line '" + end + "')";
+      break;
+    }
+  }
+  remove_saved_games(root);
+  return error->empty();
 }
 
 int run(const std::vector<std::string>& arguments) {
@@ -123,7 +161,7 @@ int run(const std::vector<std::string>& arguments) {
   if (access(engine.c_str(), X_OK) != 0) {
     return Tool_Fail("no engine at " + engine + " to record the tour (--engine PATH, or --no-tour)");
   }
-  if (!record_tour(engine, root, &error)) return Tool_Fail(error);
+  if (!record_all(engine, root, game, &error)) return Tool_Fail(error);
   std::printf("%s\n", root.string().c_str());
   return Tool_Ok;
 }
@@ -131,7 +169,7 @@ int run(const std::vector<std::string>& arguments) {
 Tool_Registration registration({
     "make-demo",
     "osterlin-tool make-demo [--no-tour] [--engine PATH] DIR\n",
-    "write the demo game into DIR and record its tour (DIR/tour.rec) with the engine",
+    "write the demo game into DIR and record its tour (DIR/tour.rec) and sessions with the engine",
     run,
 });
 

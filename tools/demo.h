@@ -42,6 +42,7 @@
 //   move DX DY     move the mouse by DX, DY screen pixels (the game's cursor moves half)
 //   turn DX DY N   the same motion on each of the next N frames
 //   shot NAME      the frame to show as screenshot NAME (scripts/play takes it)
+//   close          close the window: the program ends
 #pragma once
 #include <array>
 #include <cstdint>
@@ -95,11 +96,23 @@ struct Tour_Section {
   std::vector<std::string> steps;
 };
 
+// A further run of the game recorded after the tour: started at level `level`
+// with the input of `steps` (tour steps), written as NAME.txt and recorded as
+// NAME.rec. Sessions run in order and share the installed folder, so a game one
+// of them saves is there for the next; the demo itself ships without saved games.
+// "sessions.txt" lists them as "NAME LEVEL" lines.
+struct Demo_Session {
+  std::string name;
+  int level = 1;
+  std::vector<std::string> steps;
+};
+
 struct Demo_Game {
   Demo_Folder install;                 // the installed folder: disc prompt, cursors
   Demo_Folder intro;                   // files go to the installed folder; script to intro.pak
   std::array<Demo_Folder, 6> levels;   // level folders, table order
   std::vector<Tour_Section> tour;
+  std::vector<Demo_Session> sessions;
 
   Demo_Folder& level(int number);      // 1 to 6
   // A tour section, appended at the end when missing.

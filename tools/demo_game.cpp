@@ -208,5 +208,19 @@ bool Demo_Write(const Demo_Game& game, const std::string& dir, std::string* erro
     *error = "cannot write tour.txt";
     return false;
   }
+  std::string list;
+  for (const Demo_Session& session : game.sessions) {
+    std::string steps = "# Input steps of the demo's session " + session.name + " (see tools/demo.h).\n";
+    for (const std::string& step : session.steps) steps += step + "\n";
+    if (!Tool_Write_File((root / (session.name + ".txt")).string(), steps.data(), steps.size())) {
+      *error = "cannot write " + session.name + ".txt";
+      return false;
+    }
+    list += session.name + " " + std::to_string(session.level) + "\n";
+  }
+  if (!Tool_Write_File((root / "sessions.txt").string(), list.data(), list.size())) {
+    *error = "cannot write sessions.txt";
+    return false;
+  }
   return true;
 }

@@ -3,6 +3,11 @@
 // player) and asks whether slot 1 is used. Ahead, a click saves into slot 1 and
 // goes back; behind, a click chooses slot 1 and ends the level, so the level
 // loop starts the saved game's level, whose entry test loads it.
+//
+// Two sessions show a saved game outliving the program: "save-quit" starts at
+// level 2, saves twice (the second time after coming back, so the visit counter
+// is 2) and closes the window; "load" starts the program again, chooses the
+// saved game and arrives at the saved node with the saved booleans and view.
 #include "demo.h"
 #include "roz_chunk_writer.h"
 
@@ -52,6 +57,14 @@ void add_saves(Demo_Game& game) {
                            "key 112", "node SAVES.ROZ", "wait 10", "shot saves", "turn 40 0 70", "wait 25", "click",
                            "wait 60", "node SAVES.ROZ", "wait 10", "shot loaded", "click", "wait 40", "node ILE.ROZ",
                            "wait 80", leave});
+
+  game.sessions.push_back({"save-quit", 2, {"node ILE.ROZ", "wait 80", "key 112", "node SAVES.ROZ", "wait 10", "click",
+                                            "node ILE.ROZ", "wait 80", "turn -20 0 8", "wait 25", "key 112",
+                                            "node SAVES.ROZ", "wait 10", "click", "node ILE.ROZ", "wait 80", "close"}});
+  game.sessions.push_back({"load", 2, {"node ILE.ROZ", "wait 80", "key 112", "node SAVES.ROZ", "wait 10",
+                                       "shot load-menu", "turn 40 0 70", "wait 25", "click", "wait 60",
+                                       "node SAVES.ROZ", "wait 10", "shot restored", "click", "node ILE.ROZ",
+                                       "wait 80", "shot welcome-back", "close"}});
 }
 
 Demo_Part_Registration registration({"saves", 31, add_saves});

@@ -49,8 +49,10 @@ class Demo : public testing::Test {
   static void SetUpTestSuite() {
     dir_ = new Temp_Dir();
     root_ = dir_->file("game");
-    make_status_ = run_command("'" + std::string(OSTERLIN_BIN_DIR) + "/osterlin-tool' make-demo '" + root_ + "' >'" +
-                               dir_->file("make.txt") + "' 2>&1");
+    std::string command = "'";
+    command.append(OSTERLIN_BIN_DIR).append("/osterlin-tool' make-demo '").append(root_).append("' >'");
+    command.append(dir_->file("make.txt")).append("' 2>&1");
+    make_status_ = run_command(command);
     if (make_status_ == 0) {
       for (const std::string& line : read_lines(root_ + "/tour-shots.txt")) {
         std::istringstream words(line);
@@ -72,15 +74,18 @@ class Demo : public testing::Test {
     dir_ = nullptr;
   }
 
-  static Replay replay(const std::string& name, const std::string& extra) {
+  // Replays DIR/RECORDING.rec; its trace and frame hashes go to NAME.trace and
+  // NAME.hashes. A fresh replay starts, as the recordings did, without saved
+  // games; a replay that goes on from an earlier one keeps them.
+  static Replay replay(const std::string& name, const std::string& extra, const std::string& recording = "tour",
+                       bool fresh = true) {
     std::string runtime = dir_->file("runtime-" + name);
-    // Each replay starts, as the recording did, without saved games.
-    std::string command = "mkdir -p '" + runtime + "' && rm -f '" + root_ + "'/Saved_*.bin && cd '" + dir_->path() +
-                          "' && env OSTERLIN_REGISTRY='" +
-                          runtime + "/none.ini' XDG_RUNTIME_DIR='" + runtime + "' SDL_AUDIODRIVER=dummy '" +
-                          OSTERLIN_BIN_DIR + "/osterlin' --headless --trace --replay '" + root_ +
-                          "/tour.rec' --frame-hashes '" + dir_->file(name + ".hashes") + "'" + extra + " -hd '" +
-                          root_ + "/' -cd '" + root_ + "/' >/dev/null 2>'" + dir_->file(name + ".trace") + "'";
+    std::string command = "mkdir -p '" + runtime + "' && " + (fresh ? "rm -f '" + root_ + "'/Saved_*.bin && " : "") +
+                          "cd '" + dir_->path() + "' && env OSTERLIN_REGISTRY='" + runtime +
+                          "/none.ini' XDG_RUNTIME_DIR='" + runtime + "' SDL_AUDIODRIVER=dummy '" + OSTERLIN_BIN_DIR +
+                          "/osterlin' --headless --trace --replay '" + root_ + "/" + recording +
+                          ".rec' --frame-hashes '" + dir_->file(name + ".hashes") + "'" + extra + " -hd '" + root_ +
+                          "/' -cd '" + root_ + "/' >/dev/null 2>'" + dir_->file(name + ".trace") + "'";
     Replay result;
     result.status = run_command(command);
     result.trace = read_lines(dir_->file(name + ".trace"));
@@ -149,12 +154,13 @@ TEST_F(Demo, TraceWalksEveryFeatureAndAllSixLevels) {
   for (size_t i = 0; i < trace.size(); ++i) {
     if (starts_with(trace[i], "level ")) levels.push_back(trace[i].substr(0, 8));
   }
-  // Level 2 comes twice: its menu chooses the saved game, whose level is 2.
-  EXPECT_EQ(levels, (std::vector<std::string>{"level 1 ", "level 2 ", "level 2 ", "level 3 ", "level 4 ",
-                                              "level 5 ", "level 6 "}));
+  // Level 1 comes twice: its menu restarts the game once. Level 2 comes twice:
+  // its menu chooses the saved game, whose level is 2.
+  EXPECT_EQ(levels, (std::vector<std::string>{"level 1 ", "level 1 ", "level 2 ", "level 2 ", "level 3 ",
+                                              "level 4 ", "level 5 ", "level 6 "}));
   int ends = 0;
   for (size_t i = 0; i + 1 < trace.size(); ++i) ends += trace[i] == "cmd END" && trace[i + 1] == "end";
-  EXPECT_EQ(ends, 8);  // the intro, six levels and the level left to load the saved game
+  EXPECT_EQ(ends, 9);  // the intro, six levels, the restarted level and the level left to load the saved game
   EXPECT_EQ(trace.back(), "end");
 
   // Node changes of level 1, in order, the menu reached with Escape and left with RETURN.
@@ -162,9 +168,9 @@ TEST_F(Demo, TraceWalksEveryFeatureAndAllSixLevels) {
   for (const std::string& line : trace) {
     if (starts_with(line, "node ")) nodes.push_back(line);
   }
-  std::vector<std::string> level_one = {"node 0 HALL.ROZ", "node 4 MENU.ROZ",    "node 0 HALL.ROZ",
-                                        "node 1 COURT.ROZ", "node 0 HALL.ROZ",   "node 2 LIBRARY.ROZ",
-                                        "node 3 GALLERY.TGA"};
+  std::vector<std::string> level_one = {"node 0 HALL.ROZ",    "node 4 MENU.ROZ",   "node 0 HALL.ROZ",
+                                        "node 4 MENU.ROZ",    "node 0 HALL.ROZ",   "node 1 COURT.ROZ",
+                                        "node 0 HALL.ROZ",    "node 2 LIBRARY.ROZ", "node 3 GALLERY.TGA"};
   ASSERT_GE(nodes.size(), 1 + level_one.size());
   EXPECT_EQ(std::vector<std::string>(nodes.begin() + 1, nodes.begin() + 1 + static_cast<long>(level_one.size())),
             level_one);
@@ -211,6 +217,84 @@ TEST_F(Demo, TraceWalksEveryFeatureAndAllSixLevels) {
   auto back = std::find(menu, trace.end(), "cmd RETURN");
   ASSERT_NE(back, trace.end());
   EXPECT_EQ(*(back + 1), "node 0 HALL.ROZ");
+}
+
+// The menu's RESTART: the script ends, the level loop runs level 1 again, and
+// LoadSave 99 tells the new run that it was not entered from the start, so the
+// opening movie does not play twice.
+TEST_F(Demo, RestartRunsTheFirstLevelAgain) {
+  const std::vector<std::string>& trace = first_->trace;
+  auto restart = std::find(trace.begin(), trace.end(), "plugin Restart()");
+  ASSERT_NE(restart, trace.end());
+  auto next_level = std::find_if(restart, trace.end(), [](const std::string& l) { return starts_with(l, "level "); });
+  ASSERT_NE(next_level, trace.end());
+  EXPECT_TRUE(starts_with(*next_level, "level 1 ")) << *next_level;
+  EXPECT_EQ(std::count(restart, next_level, "cmd END"), 1);
+
+  std::vector<std::string> after_check;
+  for (size_t i = 0; i + 1 < trace.size(); ++i) {
+    if (trace[i] == "cmd IFAND,RESTARTED") after_check.push_back(trace[i + 1]);
+  }
+  // At start-up the SET is skipped; on every hall entry of the restarted run it runs.
+  ASSERT_GE(after_check.size(), 2u);
+  EXPECT_EQ(after_check[0], "cmd IFOR,OPENING_SEEN");
+  EXPECT_EQ(std::count(after_check.begin() + 1, after_check.end(), "cmd SET,OPENING_SEEN,1"),
+            static_cast<long>(after_check.size()) - 1);
+  EXPECT_EQ(std::count(trace.begin(), trace.end(), "plugin play_movie(OPENING.SMK)"), 1);
+}
+
+// A game saved in one run of the program is loaded by the next: "save-quit"
+// saves twice and closes the window, "load" starts again, chooses the saved
+// game and arrives at the saved node with the saved view and booleans.
+TEST_F(Demo, SavedGameOutlivesTheProgram) {
+  std::map<std::string, std::string> sessions;
+  for (const std::string& line : read_lines(root_ + "/sessions.txt")) {
+    std::istringstream words(line);
+    std::string name, level;
+    words >> name >> level;
+    sessions[name] = level;
+  }
+  ASSERT_EQ(sessions.count("save-quit"), 1u);
+  ASSERT_EQ(sessions.count("load"), 1u);
+  std::string load_menu;
+  for (const std::string& line : read_lines(root_ + "/load-shots.txt")) {
+    if (line.size() > 10 && line.substr(line.size() - 10) == " load-menu") load_menu = line.substr(0, line.size() - 10);
+  }
+  ASSERT_FALSE(load_menu.empty());
+
+  Replay saving = replay("save-quit", " -level " + sessions["save-quit"], "save-quit");
+  EXPECT_EQ(saving.status, 0);
+  ASSERT_FALSE(saving.trace.empty());
+  EXPECT_EQ(saving.trace.back(), "quit");
+  EXPECT_FALSE(Read_Whole_File(root_ + "/Saved_1.bin").empty());
+  std::vector<std::string> saved;
+  for (const std::string& line : saving.trace) {
+    if (starts_with(line, "state saved ")) saved.push_back(line.substr(12));
+  }
+  ASSERT_EQ(saved.size(), 2u);
+  // The second save came after a second visit and a turn of the view.
+  EXPECT_NE(saved[1].find("node 1 SAVES.ROZ view -"), std::string::npos) << saved[1];
+  EXPECT_NE(saved[1].find(" VISITS=2 AGAIN=1 "), std::string::npos) << saved[1];
+
+  Replay loading = replay("load", " -level " + sessions["load"] + " --screenshot-at " + load_menu + " '" +
+                                      dir_->file("load-menu.png") + "'",
+                          "load", false);
+  EXPECT_EQ(loading.status, 0);
+  ASSERT_FALSE(loading.trace.empty());
+  EXPECT_EQ(loading.trace.back(), "quit");
+  auto restored = std::find_if(loading.trace.begin(), loading.trace.end(),
+                               [](const std::string& l) { return starts_with(l, "state restored "); });
+  ASSERT_NE(restored, loading.trace.end());
+  EXPECT_EQ(restored->substr(15), saved[1]);
+  // Before the load the new run counted its own first visit; after it the
+  // restored node starts again and the next visit counts on from the saved 2.
+  EXPECT_LT(std::find(loading.trace.begin(), loading.trace.end(), "plugin PreLoad(1)"), restored);
+  ASSERT_LT(restored + 1, loading.trace.end());
+  EXPECT_EQ(*(restored + 1), "node 1 SAVES.ROZ");
+  EXPECT_EQ(std::count(restored, loading.trace.end(), "cmd PRINT,WELCOME_BACK,FONT1"), 1);
+  EXPECT_EQ(std::count(loading.trace.begin(), restored, "cmd PRINT,WELCOME_BACK,FONT1"), 0);
+  std::vector<unsigned char> png = Read_Whole_File(dir_->file("load-menu.png"));
+  ASSERT_GT(png.size(), 1000u);
 }
 
 TEST_F(Demo, ScreenshotsOfThePanoramaAndTheFlatNode) {
