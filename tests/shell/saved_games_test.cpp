@@ -290,7 +290,10 @@ TEST_F(SavedGamesTest, SaveThenLoadRestoresTheGameAndRunsTheEntryTestAgain) {
   EXPECT_EQ(restored_.sounds, std::vector<std::string>{"LOOP.WAV/200"});
   EXPECT_EQ(restored_.key0, "MENU.PAN");
   EXPECT_EQ(restored_.return_warp, -1);
-  EXPECT_NE(trace.find("plugin Load(LOADED)\nnode 1 N2.PAN\ntest 0 zone -1 trigger 0\ncmd IFAND,LOADED\ncmd END"),
+  // The trace shows the state as saved and as restored, then the node starting again.
+  EXPECT_NE(trace.find("state saved node 1 N2.PAN view 300 0 bools A=1 LOADED=0\n"), std::string::npos) << trace;
+  EXPECT_NE(trace.find("plugin Load(LOADED)\nstate restored node 1 N2.PAN view 300 0 bools A=1 LOADED=0\n"
+                       "node 1 N2.PAN\ntest 0 zone -1 trigger 0\ncmd IFAND,LOADED\ncmd END"),
             std::string::npos)
       << trace;
   // The slot file: in the installed folder, numbered 1, the level and a caption.
