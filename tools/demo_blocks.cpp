@@ -2,10 +2,12 @@
 // plays its block animation and the click waits until the animation's end
 // boolean is set; level 2 keeps a visit counter with add and cmp, tests the
 // language and switches the waves on (its save menu waits half a second after
-// saving, with while); the last level ends the game through the End plug-in.
+// saving, with while); the last level's way out leads to a closing menu whose
+// QUIT ends the game through the End plug-in and whose PLAY AGAIN restarts it.
 #include <algorithm>
 
 #include "demo.h"
+#include "roz_chunk_writer.h"
 
 namespace {
 
@@ -36,18 +38,37 @@ void add_blocks(Demo_Game& game) {
   entry.insert(entry.begin(), block.begin(), block.end());
   entry.insert(entry.begin() + static_cast<long>(block.size()), {"IFAND AGAIN", "PRINT WELCOME_BACK FONT1"});
 
-  // Level 6: the way out ends the game through the plug-in before END.
-  Demo_Node* temple = game.level(6).find_node("TEMPLE.ROZ");
-  if (temple != nullptr) {
+  // Level 6: the way out leads to the closing menu, a flat ROZ picture.
+  Demo_Folder& six = game.level(6);
+  Canvas canvas;
+  canvas.gradient({60, 10, 10}, {20, 5, 30});
+  canvas.text(320 - Text_Width("THE END", 8) / 2, 80, "THE END", 8, {255, 220, 160});
+  canvas.text(320 - Text_Width("THANK YOU FOR PLAYING", 2) / 2, 170, "THANK YOU FOR PLAYING", 2, {230, 190, 170});
+  canvas.button(110, 300, 310, 360, "PLAY AGAIN", {40, 90, 60});
+  canvas.button(330, 300, 530, 360, "QUIT", {130, 40, 50});
+  std::vector<uint8_t> picture = roz_chunk::file_header();
+  roz_chunk::put_picture(picture, roz_chunk::Flat, canvas.bgr(), 85);
+  six.files["FINALE.ROZ"] = std::move(picture);
+  Demo_Node& finale = six.node("FINALE.ROZ");
+  finale.flat = true;
+  finale.zone_file = "FINALE.ZON";
+  finale.test(-1, 0).commands = {"FADE -255 0 16"};
+  // End and Restart take effect when the script ends.
+  std::vector<std::string>& again = finale.test(finale.add_rect_zone(110, 300, 310, 360), 0).commands;
+  add_plugin_block(again, {"Restart()"});
+  again.insert(again.end(), {"FADE 0 -255 16", "END"});
+  std::vector<std::string>& quit = finale.test(finale.add_rect_zone(330, 300, 530, 360), 0).commands;
+  add_plugin_block(quit, {"End()"});
+  quit.insert(quit.end(), {"FADE 0 -255 16", "END"});
+  if (Demo_Node* temple = six.find_node("TEMPLE.ROZ")) {
     for (Demo_Test& test : temple->tests) {
-      auto end = std::find(test.commands.begin(), test.commands.end(), "END");
-      if (test.zone >= 0 && end != test.commands.end()) {
-        std::vector<std::string> quit;
-        add_plugin_block(quit, {"End()"});
-        test.commands.insert(end, quit.begin(), quit.end());
-      }
+      std::replace(test.commands.begin(), test.commands.end(), std::string("END"), std::string("GOTOWARP FINALE.ROZ"));
     }
   }
+  // The game's cursor moves half the motion: (430, 330) is on QUIT.
+  std::vector<std::string>& last = game.tour_section("level-6");
+  last.insert(last.end(), {"node FINALE.ROZ", "wait 20", "move -2000 -2000", "wait 1", "move 860 660", "wait 3",
+                           "shot finale", "click"});
 }
 
 Demo_Part_Registration registration({"blocks", 30, add_blocks});

@@ -80,13 +80,6 @@ std::vector<uint8_t> panorama_file(const Room_Style& style) {
   return file;
 }
 
-void button(Canvas& canvas, int x1, int y1, int x2, int y2, const std::string& label, Rgb face) {
-  canvas.rect(x1, y1, x2, y2, face);
-  canvas.frame(x1, y1, x2, y2, 3, {250, 240, 210});
-  int scale = 3;
-  canvas.text((x1 + x2) / 2 - Text_Width(label, scale) / 2, (y1 + y2) / 2 - 10, label, scale, {255, 255, 255});
-}
-
 // A framed painting: a small landscape with its own sky, hills and sun.
 void painting(Canvas& canvas, int x1, int y1, int x2, int y2, Rgb sky, Rgb hill, Rgb sun) {
   canvas.frame(x1 - 12, y1 - 12, x2 + 12, y2 + 12, 12, {150, 110, 40});
@@ -112,8 +105,8 @@ Canvas gallery_canvas() {
   canvas.text(320 - Text_Width("THE GALLERY", 4) / 2, 24, "THE GALLERY", 4, {250, 230, 180});
   painting(canvas, 60, 110, 290, 300, {120, 170, 230}, {60, 130, 60}, {255, 230, 90});
   painting(canvas, 350, 110, 580, 300, {230, 120, 80}, {90, 60, 90}, {255, 250, 200});
-  button(canvas, 40, 400, 230, 455, "< BACK", {90, 60, 40});
-  button(canvas, 380, 400, 600, 455, "NEXT LEVEL", {40, 90, 60});
+  canvas.button(40, 400, 230, 455, "< BACK", {90, 60, 40});
+  canvas.button(380, 400, 600, 455, "NEXT LEVEL", {40, 90, 60});
   return canvas;
 }
 
@@ -122,9 +115,9 @@ Canvas menu_canvas() {
   canvas.gradient({10, 20, 60}, {20, 50, 110});
   canvas.text(320 - Text_Width("MENU", 8) / 2, 60, "MENU", 8, {250, 250, 255});
   canvas.text(320 - Text_Width("ESCAPE BROUGHT YOU HERE", 2) / 2, 150, "ESCAPE BROUGHT YOU HERE", 2, {180, 200, 240});
-  button(canvas, 220, 300, 420, 360, "RETURN", {40, 60, 140});
-  button(canvas, 220, 380, 420, 430, "CHIME", {60, 40, 120});
-  button(canvas, 440, 300, 620, 360, "RESTART", {130, 40, 50});
+  canvas.button(220, 300, 420, 360, "RETURN", {40, 60, 140});
+  canvas.button(220, 380, 420, 430, "CHIME", {60, 40, 120});
+  canvas.button(440, 300, 620, 360, "RESTART", {130, 40, 50});
   return canvas;
 }
 

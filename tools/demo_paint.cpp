@@ -256,6 +256,13 @@ void Canvas::frame(int x1, int y1, int x2, int y2, int thickness, Rgb colour) {
   rect(x2 - thickness + 1, y1, x2, y2, colour);
 }
 
+void Canvas::button(int x1, int y1, int x2, int y2, const std::string& label, Rgb face) {
+  rect(x1, y1, x2, y2, face);
+  frame(x1, y1, x2, y2, 3, {250, 240, 210});
+  int scale = 3;
+  text((x1 + x2) / 2 - Text_Width(label, scale) / 2, (y1 + y2) / 2 - 10, label, scale, {255, 255, 255});
+}
+
 void Canvas::text(int x, int y, const std::string& text, int scale, Rgb colour) {
   for (size_t i = 0; i < text.size(); ++i) {
     for (int fy = 0; fy < Font_Cell_Height; ++fy) {

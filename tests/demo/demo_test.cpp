@@ -243,6 +243,17 @@ TEST_F(Demo, RestartRunsTheFirstLevelAgain) {
   EXPECT_EQ(std::count(trace.begin(), trace.end(), "plugin play_movie(OPENING.SMK)"), 1);
 }
 
+// The last level's way out leads to the closing menu, whose QUIT ends the game
+// through the End plug-in: the level loop stops after that script.
+TEST_F(Demo, ClosingMenuEndsTheGame) {
+  const std::vector<std::string>& trace = first_->trace;
+  auto finale = std::find(trace.begin(), trace.end(), "node 1 FINALE.ROZ");
+  ASSERT_NE(finale, trace.end());
+  EXPECT_EQ(std::vector<std::string>(finale + 1, trace.end()),
+            (std::vector<std::string>{"test 0 zone -1 trigger 0", "cmd FADE,-255,0,16", "test 2 zone 1 trigger 0",
+                                      "cmd PLUGIN,End();", "plugin End()", "cmd FADE,0,-255,16", "cmd END", "end"}));
+}
+
 // A game saved in one run of the program is loaded by the next: "save-quit"
 // saves twice and closes the window, "load" starts again, chooses the saved
 // game and arrives at the saved node with the saved view and booleans.
