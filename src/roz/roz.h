@@ -98,7 +98,12 @@ class ROZ_API ROZ {
   void Pack_Bloc(int offset);
   void Unpack_Bloc(int offset);
 
-  // Shared by the public operations.
+  // Shared by the public operations: 8 x 8 blocks of 3- or 4-byte pixels laid
+  // out `columns` to a row, pixel rows `pitch` bytes apart.
+  void Pack_Blocks(unsigned char* out, int* out_length, unsigned char* pixels, int columns, int blocks, int pitch,
+                   int bytes, int quality);
+  void Unpack_Blocks(unsigned char* pixels, int columns, long long blocks, int pitch, int bytes, unsigned char* stream,
+                     int length, int quality);
   void Pack_Stream(unsigned char* out, int* out_length, int blocks);
   bool Open_Stream(const unsigned char* stream, int length, long long blocks);
   void Release_Buffers();

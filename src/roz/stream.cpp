@@ -215,66 +215,79 @@ bool ROZ::Open_Stream(const unsigned char* stream, int length, long long blocks)
 
 namespace {
 bool Valid_Picture(int width, int height) { return width >= 8 && height >= 8; }
+
+// Block k of a run of 8 x 8 blocks laid out `columns` to a row, pixels of
+// `bytes` bytes, pixel rows `pitch` bytes apart. A picture has width / 8 columns
+// and a pitch of width * bytes; tiles stored one after the other are one column
+// with a pitch of 8 * bytes.
+unsigned char* Block_Address(unsigned char* pixels, int columns, long long k, int pitch, int bytes) {
+  return pixels + (k / columns) * 8 * pitch + (k % columns) * 8 * bytes;
+}
 }  // namespace
+
+void ROZ::Pack_Blocks(unsigned char* out, int* out_length, unsigned char* pixels, int columns, int blocks, int pitch,
+                      int bytes, int quality) {
+  Forward_Init(quality);
+  if (blocks < 0) blocks = 0;
+  Coefficients = static_cast<signed char*>(std::malloc(static_cast<size_t>(blocks) * 192 + 1));
+  for (int k = 0; k < blocks; ++k) {
+    unsigned char* block = Block_Address(pixels, columns, k, pitch, bytes);
+    if (bytes == 3) {
+      Get_Bloc_Rgb_24(block, pitch);
+    } else {
+      Get_Bloc_Rgb_32(block, pitch);
+    }
+    Forward_YCbCr();
+    Forward_Quantification();
+    Put_Natural_Order(k * 192);
+  }
+  Pack_Stream(out, out_length, blocks);
+}
+
+void ROZ::Unpack_Blocks(unsigned char* pixels, int columns, long long blocks, int pitch, int bytes,
+                        unsigned char* stream, int length, int quality) {
+  if (!Open_Stream(stream, length, blocks)) return;
+  Coefficients = static_cast<signed char*>(std::malloc(static_cast<size_t>(blocks) * 192 + 1));
+  if (Coefficients == nullptr) {
+    Set_Status_Refused("out of memory");
+    return;
+  }
+  for (long long k = 0; k < blocks; ++k) Unpack_Bloc(static_cast<int>(k * 192));
+  Inverse_Init(quality);
+  for (long long k = 0; k < blocks; ++k) {
+    Get_Natural_Order(static_cast<int>(k * 192));
+    Inverse_Quantification();
+    Inverse_YCbCr();
+    unsigned char* block = Block_Address(pixels, columns, k, pitch, bytes);
+    if (bytes == 3) {
+      Put_Bloc_Rgb_24(block, pitch);
+    } else {
+      Put_Bloc_Rgb_32(block, pitch);
+    }
+  }
+  std::free(Coefficients);
+  Coefficients = nullptr;
+  Set_Status_Ok();
+}
 
 void ROZ::Pack_Picture_Rgb_24(unsigned char* out, int* out_length, unsigned char* pixels, int width, int height,
                               int quality) {
-  Forward_Init(quality);
   const int columns = width > 0 ? width / 8 : 0, rows = height > 0 ? height / 8 : 0;
-  Coefficients = static_cast<signed char*>(std::malloc(static_cast<size_t>(columns) * rows * 192 + 1));
-  int k = 0;
-  for (int by = 0; by < rows; ++by) {
-    for (int bx = 0; bx < columns; ++bx, ++k) {
-      Get_Bloc_Rgb_24(pixels + (static_cast<long>(by) * 8 * width + bx * 8) * 3, width * 3);
-      Forward_YCbCr();
-      Forward_Quantification();
-      Put_Natural_Order(k * 192);
-    }
-  }
-  Pack_Stream(out, out_length, k);
+  Pack_Blocks(out, out_length, pixels, columns > 0 ? columns : 1, columns * rows, width * 3, 3, quality);
 }
 
 void ROZ::Pack_Picture_Rgb_32(unsigned char* out, int* out_length, unsigned char* pixels, int width, int height,
                               int quality) {
-  Forward_Init(quality);
   const int columns = width > 0 ? width / 8 : 0, rows = height > 0 ? height / 8 : 0;
-  Coefficients = static_cast<signed char*>(std::malloc(static_cast<size_t>(columns) * rows * 192 + 1));
-  int k = 0;
-  for (int by = 0; by < rows; ++by) {
-    for (int bx = 0; bx < columns; ++bx, ++k) {
-      Get_Bloc_Rgb_32(pixels + (static_cast<long>(by) * 8 * width + bx * 8) * 4, width * 4);
-      Forward_YCbCr();
-      Forward_Quantification();
-      Put_Natural_Order(k * 192);
-    }
-  }
-  Pack_Stream(out, out_length, k);
+  Pack_Blocks(out, out_length, pixels, columns > 0 ? columns : 1, columns * rows, width * 4, 4, quality);
 }
 
 void ROZ::Pack_Bloc_Rgb_24(unsigned char* out, int* out_length, unsigned char* tiles, int count, int quality) {
-  Forward_Init(quality);
-  if (count < 0) count = 0;
-  Coefficients = static_cast<signed char*>(std::malloc(static_cast<size_t>(count) * 192 + 1));
-  for (int k = 0; k < count; ++k) {
-    Get_Bloc_Rgb_24(tiles + static_cast<long>(k) * 192, 24);
-    Forward_YCbCr();
-    Forward_Quantification();
-    Put_Natural_Order(k * 192);
-  }
-  Pack_Stream(out, out_length, count);
+  Pack_Blocks(out, out_length, tiles, 1, count, 24, 3, quality);
 }
 
 void ROZ::Pack_Bloc_Rgb_32(unsigned char* out, int* out_length, unsigned char* tiles, int count, int quality) {
-  Forward_Init(quality);
-  if (count < 0) count = 0;
-  Coefficients = static_cast<signed char*>(std::malloc(static_cast<size_t>(count) * 192 + 1));
-  for (int k = 0; k < count; ++k) {
-    Get_Bloc_Rgb_32(tiles + static_cast<long>(k) * 256, 32);
-    Forward_YCbCr();
-    Forward_Quantification();
-    Put_Natural_Order(k * 192);
-  }
-  Pack_Stream(out, out_length, count);
+  Pack_Blocks(out, out_length, tiles, 1, count, 32, 4, quality);
 }
 
 void ROZ::Unpack_Picture_Rgb_24(unsigned char* pixels, int width, int height, unsigned char* stream, int length,
@@ -283,28 +296,8 @@ void ROZ::Unpack_Picture_Rgb_24(unsigned char* pixels, int width, int height, un
     Set_Status_Refused("picture smaller than one block");
     return;
   }
-  const int columns = width / 8, rows = height / 8;
-  const long long blocks = static_cast<long long>(columns) * rows;
-  if (!Open_Stream(stream, length, blocks)) return;
-  Coefficients = static_cast<signed char*>(std::malloc(static_cast<size_t>(blocks) * 192));
-  if (Coefficients == nullptr) {
-    Set_Status_Refused("out of memory");
-    return;
-  }
-  for (long long k = 0; k < blocks; ++k) Unpack_Bloc(static_cast<int>(k * 192));
-  Inverse_Init(quality);
-  int k = 0;
-  for (int by = 0; by < rows; ++by) {
-    for (int bx = 0; bx < columns; ++bx, ++k) {
-      Get_Natural_Order(k * 192);
-      Inverse_Quantification();
-      Inverse_YCbCr();
-      Put_Bloc_Rgb_24(pixels + (static_cast<long>(by) * 8 * width + bx * 8) * 3, width * 3);
-    }
-  }
-  std::free(Coefficients);
-  Coefficients = nullptr;
-  Set_Status_Ok();
+  Unpack_Blocks(pixels, width / 8, static_cast<long long>(width / 8) * (height / 8), width * 3, 3, stream, length,
+                quality);
 }
 
 void ROZ::Unpack_Picture_Rgb_32(unsigned char* pixels, int width, int height, unsigned char* stream, int length,
@@ -313,62 +306,16 @@ void ROZ::Unpack_Picture_Rgb_32(unsigned char* pixels, int width, int height, un
     Set_Status_Refused("picture smaller than one block");
     return;
   }
-  const int columns = width / 8, rows = height / 8;
-  const long long blocks = static_cast<long long>(columns) * rows;
-  if (!Open_Stream(stream, length, blocks)) return;
-  Coefficients = static_cast<signed char*>(std::malloc(static_cast<size_t>(blocks) * 192));
-  if (Coefficients == nullptr) {
-    Set_Status_Refused("out of memory");
-    return;
-  }
-  for (long long k = 0; k < blocks; ++k) Unpack_Bloc(static_cast<int>(k * 192));
-  Inverse_Init(quality);
-  int k = 0;
-  for (int by = 0; by < rows; ++by) {
-    for (int bx = 0; bx < columns; ++bx, ++k) {
-      Get_Natural_Order(k * 192);
-      Inverse_Quantification();
-      Inverse_YCbCr();
-      Put_Bloc_Rgb_32(pixels + (static_cast<long>(by) * 8 * width + bx * 8) * 4, width * 4);
-    }
-  }
-  std::free(Coefficients);
-  Coefficients = nullptr;
-  Set_Status_Ok();
+  Unpack_Blocks(pixels, width / 8, static_cast<long long>(width / 8) * (height / 8), width * 4, 4, stream, length,
+                quality);
 }
 
 void ROZ::Unpack_Bloc_Rgb_24(unsigned char* tiles, int count, unsigned char* stream, int length, int quality) {
-  if (count < 0) count = 0;
-  if (!Open_Stream(stream, length, count)) return;
-  Coefficients = static_cast<signed char*>(std::malloc(static_cast<size_t>(count) * 192 + 1));
-  for (int k = 0; k < count; ++k) Unpack_Bloc(k * 192);
-  Inverse_Init(quality);
-  for (int k = 0; k < count; ++k) {
-    Get_Natural_Order(k * 192);
-    Inverse_Quantification();
-    Inverse_YCbCr();
-    Put_Bloc_Rgb_24(tiles + static_cast<long>(k) * 192, 24);
-  }
-  std::free(Coefficients);
-  Coefficients = nullptr;
-  Set_Status_Ok();
+  Unpack_Blocks(tiles, 1, count < 0 ? 0 : count, 24, 3, stream, length, quality);
 }
 
 void ROZ::Unpack_Bloc_Rgb_32(unsigned char* tiles, int count, unsigned char* stream, int length, int quality) {
-  if (count < 0) count = 0;
-  if (!Open_Stream(stream, length, count)) return;
-  Coefficients = static_cast<signed char*>(std::malloc(static_cast<size_t>(count) * 192 + 1));
-  for (int k = 0; k < count; ++k) Unpack_Bloc(k * 192);
-  Inverse_Init(quality);
-  for (int k = 0; k < count; ++k) {
-    Get_Natural_Order(k * 192);
-    Inverse_Quantification();
-    Inverse_YCbCr();
-    Put_Bloc_Rgb_32(tiles + static_cast<long>(k) * 256, 32);
-  }
-  std::free(Coefficients);
-  Coefficients = nullptr;
-  Set_Status_Ok();
+  Unpack_Blocks(tiles, 1, count < 0 ? 0 : count, 32, 4, stream, length, quality);
 }
 
 void ROZ::Unpack_Bloc_Rgb_16(unsigned short* picture, int* offsets, int count, int pitch, unsigned char* stream,
