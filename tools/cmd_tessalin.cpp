@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tessalin/block_tables.h"
+#include "roz/block_core.h"
 #include "tessalin/tessalin.h"
 #include "tool.h"
 
@@ -22,7 +22,7 @@ int Usage(const std::string& message) { return Tool_Usage_Error("tessalin", mess
 
 // --- Producer: forward transform and quantisation --------------------------------
 
-using namespace tessalin_tables;
+using namespace block_core;
 
 inline int Mul16(int x, int k) { return static_cast<int>((static_cast<long long>(x) * k) >> 16); }
 

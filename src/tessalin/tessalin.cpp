@@ -5,57 +5,15 @@
 #include <cstdint>
 #include <cstring>
 
-#include "tessalin/block_tables.h"
+#include "roz/block_core.h"
 
 namespace {
 
-using namespace tessalin_tables;
+using namespace block_core;
 
 constexpr size_t kSignatureField = 32;
 constexpr size_t kHeader = 36;
 constexpr int kBlocks = (TESSALIN_WIDTH / 8) * (TESSALIN_HEIGHT / 8);
-
-// (x * k) >> 16 with the 32-bit wrap-around of the machine arithmetic the
-// format was made with; additions wrap the same way.
-inline int32_t Mul16(int32_t x, int32_t k) {
-  return static_cast<int32_t>(static_cast<uint32_t>(x) * static_cast<uint32_t>(k)) >> 16;
-}
-inline int32_t Add(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
-inline int32_t Sub(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
-
-void Inverse_Pass(int32_t* v, int stride) {
-  const int32_t c0 = v[0], c1 = v[stride], c2 = v[2 * stride], c3 = v[3 * stride];
-  const int32_t c4 = v[4 * stride], c5 = v[5 * stride], c6 = v[6 * stride], c7 = v[7 * stride];
-  int32_t t10 = Add(c0, c4), t11 = Sub(c0, c4);
-  int32_t t13 = Add(c2, c6);
-  int32_t t12 = Sub(Mul16(Sub(c2, c6), 92682), t13);
-  int32_t tmp0 = Add(t10, t13), tmp3 = Sub(t10, t13);
-  int32_t tmp1 = Add(t11, t12), tmp2 = Sub(t11, t12);
-  int32_t z13 = Add(c5, c3), z10 = Sub(c5, c3), z11 = Add(c1, c7), z12 = Sub(c1, c7);
-  int32_t tmp7 = Add(z11, z13);
-  int32_t u11 = Mul16(Sub(z11, z13), 92682);
-  int32_t z5 = Mul16(Add(z10, z12), 121095);
-  int32_t u10 = Sub(Mul16(z12, 70936), z5);
-  int32_t u12 = Add(Mul16(z10, -171254), z5);
-  int32_t tmp6 = Sub(u12, tmp7);
-  int32_t tmp5 = Sub(u11, tmp6);
-  int32_t tmp4 = Add(u10, tmp5);
-  v[0] = Add(tmp0, tmp7);
-  v[7 * stride] = Sub(tmp0, tmp7);
-  v[stride] = Add(tmp1, tmp6);
-  v[6 * stride] = Sub(tmp1, tmp6);
-  v[2 * stride] = Add(tmp2, tmp5);
-  v[5 * stride] = Sub(tmp2, tmp5);
-  v[4 * stride] = Add(tmp3, tmp4);
-  v[3 * stride] = Sub(tmp3, tmp4);
-}
-
-// trunc(x / 16) clamped to -128..127 (the codec's range table).
-inline int Descale(int32_t x) {
-  if (x <= -2048) return -128;
-  if (x >= 2047) return 127;
-  return x / 16;
-}
 
 inline int Clamp_Byte(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
