@@ -27,16 +27,21 @@ bool start_is_valid(const Script_Text& text, int32_t offset) {
   return text.data != nullptr && offset >= 0 && static_cast<size_t>(offset) < text.size;
 }
 
-int read_script_line(const Script_Text& text, char* line, int32_t* offset, bool* cut) {
+// Reads the line at *offset; ';' starts a comment that runs to the line's end.
+// A script line turns '=', tabs and blanks into field separators (never two in
+// a row, none at either end) and is upper-cased; a raw line (a PLUGIN block's)
+// keeps its text and loses only its leading blanks.
+int read_line(const Script_Text& text, char* line, int32_t* offset, bool* cut, bool raw) {
   line[0] = 0;
   if (cut) *cut = false;
   if (!start_is_valid(text, *offset)) return -1;
+  const int limit = (raw ? Script_Raw_Line_Size : Script_Line_Size) - 1;
   size_t pos = static_cast<size_t>(*offset);
   int count = 0;  // characters taken from the text, comments included
   int length = 0;
   bool comment = false;
   bool ended = false;
-  while (count < Script_Line_Size - 1 && pos < text.size) {
+  while (count < limit && pos < text.size) {
     uint8_t c = text.data[pos++];
     if (is_line_end(c)) {
       ended = true;
@@ -48,55 +53,38 @@ int read_script_line(const Script_Text& text, char* line, int32_t* offset, bool*
       comment = true;
       continue;
     }
-    if (c == '=') c = ',';
-    if (c == '\t') c = ' ';
-    if (c == ' ') {
-      // Blanks separate fields, but never open a line or follow a separator.
-      if (length == 0 || line[length - 1] == ',') continue;
-      c = ',';
+    if (raw) {
+      if (length == 0 && (c == ' ' || c == '\t')) continue;
+    } else {
+      if (c == '=') c = ',';
+      if (c == '\t') c = ' ';
+      if (c == ' ') {
+        // Blanks separate fields, but never open a line or follow a separator.
+        if (length == 0 || line[length - 1] == ',') continue;
+        c = ',';
+      }
     }
     line[length++] = static_cast<char>(c);
   }
-  bool was_cut = finish_line(text, pos, ended, count, Script_Line_Size - 1);
+  bool was_cut = finish_line(text, pos, ended, count, limit);
   if (cut) *cut = was_cut;
-  if (length > 0 && line[length - 1] == ',') --length;
-  line[length] = 0;
-  for (int i = 0; i < length; ++i) {
-    if (line[i] >= 'a' && line[i] <= 'z') line[i] = static_cast<char>(line[i] - 'a' + 'A');
+  if (!raw) {
+    if (length > 0 && line[length - 1] == ',') --length;
+    for (int i = 0; i < length; ++i) {
+      if (line[i] >= 'a' && line[i] <= 'z') line[i] = static_cast<char>(line[i] - 'a' + 'A');
+    }
   }
+  line[length] = 0;
   *offset = static_cast<int32_t>(pos);
   return 0;
 }
 
+int read_script_line(const Script_Text& text, char* line, int32_t* offset, bool* cut) {
+  return read_line(text, line, offset, cut, false);
+}
+
 int read_raw_line(const Script_Text& text, char* line, int32_t* offset, bool* cut) {
-  line[0] = 0;
-  if (cut) *cut = false;
-  if (!start_is_valid(text, *offset)) return -1;
-  size_t pos = static_cast<size_t>(*offset);
-  int count = 0;
-  int length = 0;
-  bool comment = false;
-  bool ended = false;
-  while (count < Script_Raw_Line_Size - 1 && pos < text.size) {
-    uint8_t c = text.data[pos++];
-    if (is_line_end(c)) {
-      ended = true;
-      break;
-    }
-    ++count;
-    if (comment) continue;
-    if (c == ';') {
-      comment = true;
-      continue;
-    }
-    if (length == 0 && (c == ' ' || c == '\t')) continue;
-    line[length++] = static_cast<char>(c);
-  }
-  bool was_cut = finish_line(text, pos, ended, count, Script_Raw_Line_Size - 1);
-  if (cut) *cut = was_cut;
-  line[length] = 0;
-  *offset = static_cast<int32_t>(pos);
-  return 0;
+  return read_line(text, line, offset, cut, true);
 }
 
 char* copy_text(const char* text) {
