@@ -2,6 +2,7 @@
 // LZ packers) or by the exact bit count (the Huffman coder), so nothing is ever
 // written past a buffer whatever the input.
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 #include "files/huffman_tree.h"
@@ -151,6 +152,19 @@ struct Literal_Groups {
   }
 };
 
+// Ends the pending literal group and writes one command (its code bytes) that
+// covers `length` positions from p; the matcher learns them and p moves past.
+void put_command(Literal_Groups& literals, Chain_Matcher& matcher, size_t& p, size_t length,
+                 std::initializer_list<uint8_t> code) {
+  literals.flush();
+  literals.out.ensure_room();
+  for (uint8_t byte : code) literals.out.put(byte);
+  for (size_t i = 0; i < length; ++i) matcher.insert(p + i);
+  p += length;
+}
+
+uint8_t low_byte(size_t value) { return static_cast<uint8_t>(value); }
+
 // ---- Method 2 -----------------------------------------------------------------
 std::vector<uint8_t> pack_lz_short(const uint8_t* data, size_t size, size_t history) {
   Byte_Output out(lz_bound(size, 128));
@@ -162,12 +176,7 @@ std::vector<uint8_t> pack_lz_short(const uint8_t* data, size_t size, size_t hist
     const Match m = matcher.find(p);
     const size_t needed = literals.count >= 125 ? 4 : 6;
     if (m.length >= needed) {
-      literals.flush();
-      out.ensure_room();
-      out.put(static_cast<uint8_t>(128 + m.length - 1));
-      out.put(static_cast<uint8_t>(m.offset - 1));
-      for (size_t i = 0; i < m.length; ++i) matcher.insert(p + i);
-      p += m.length;
+      put_command(literals, matcher, p, m.length, {low_byte(128 + m.length - 1), low_byte(m.offset - 1)});
     } else {
       matcher.insert(p);
       literals.add(p++, 128);
@@ -195,18 +204,12 @@ std::vector<uint8_t> pack_lz_long(const uint8_t* data, size_t size, size_t histo
   while (p < size) {
     const Match m = matcher.find(p);
     if (long_copy_worth(m, literals.count, 124, 125)) {
-      literals.flush();
-      out.ensure_room();
       if (m.offset <= 256) {
-        out.put(static_cast<uint8_t>(192 + m.length - 1));
-        out.put(static_cast<uint8_t>(m.offset - 1));
+        put_command(literals, matcher, p, m.length, {low_byte(192 + m.length - 1), low_byte(m.offset - 1)});
       } else {
-        out.put(static_cast<uint8_t>(128 + m.length - 1));
-        out.put(static_cast<uint8_t>((m.offset - 1) >> 8));
-        out.put(static_cast<uint8_t>(m.offset - 1));
+        put_command(literals, matcher, p, m.length,
+                    {low_byte(128 + m.length - 1), low_byte((m.offset - 1) >> 8), low_byte(m.offset - 1)});
       }
-      for (size_t i = 0; i < m.length; ++i) matcher.insert(p + i);
-      p += m.length;
     } else {
       matcher.insert(p);
       literals.add(p++, 128);
@@ -241,24 +244,14 @@ std::vector<uint8_t> pack_lz_delta(const uint8_t* data, size_t size, const uint8
       use_copy = !use_skip;
     }
     if (use_skip) {
-      literals.flush();
-      out.ensure_room();
-      out.put(static_cast<uint8_t>(64 + skip - 1));
-      for (size_t i = 0; i < skip; ++i) matcher.insert(p + i);
-      p += skip;
+      put_command(literals, matcher, p, skip, {low_byte(64 + skip - 1)});
     } else if (use_copy) {
-      literals.flush();
-      out.ensure_room();
       if (m.offset > 256) {
-        out.put(static_cast<uint8_t>(192 + m.length - 1));
-        out.put(static_cast<uint8_t>((m.offset - 1) >> 8));
-        out.put(static_cast<uint8_t>(m.offset - 1));
+        put_command(literals, matcher, p, m.length,
+                    {low_byte(192 + m.length - 1), low_byte((m.offset - 1) >> 8), low_byte(m.offset - 1)});
       } else {
-        out.put(static_cast<uint8_t>(128 + m.length - 1));
-        out.put(static_cast<uint8_t>(m.offset - 1));
+        put_command(literals, matcher, p, m.length, {low_byte(128 + m.length - 1), low_byte(m.offset - 1)});
       }
-      for (size_t i = 0; i < m.length; ++i) matcher.insert(p + i);
-      p += m.length;
     } else {
       matcher.insert(p);
       literals.add(p++, 64);
