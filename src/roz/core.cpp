@@ -247,33 +247,26 @@ inline Rgb To_Rgb(int y, int cb, int cr) {
   int c = y + 128;
   return {c + 2 * cb, c + (-cb) / 3 - (8 * cr) / 10, c + (16 * cr) / 10};
 }
+
+// The block as clamped blue, green, red bytes, pixels `step` bytes apart (a
+// fourth byte is left as it is), rows `pitch` bytes apart.
+void Put_Block_Bgr(const int* Y, const int* Cb, const int* Cr, unsigned char* pixels, int pitch, int step) {
+  for (int y = 0; y < 8; ++y) {
+    unsigned char* p = pixels + static_cast<long>(y) * pitch;
+    for (int x = 0; x < 8; ++x, p += step) {
+      int i = y * 8 + x;
+      Rgb c = To_Rgb(Y[i], Cb[i], Cr[i]);
+      p[0] = static_cast<unsigned char>(Clamp(c.b, 0, 255));
+      p[1] = static_cast<unsigned char>(Clamp(c.g, 0, 255));
+      p[2] = static_cast<unsigned char>(Clamp(c.r, 0, 255));
+    }
+  }
+}
 }  // namespace
 
-void ROZ::Put_Bloc_Rgb_24(unsigned char* pixels, int pitch) {
-  for (int y = 0; y < 8; ++y) {
-    unsigned char* p = pixels + static_cast<long>(y) * pitch;
-    for (int x = 0; x < 8; ++x, p += 3) {
-      int i = y * 8 + x;
-      Rgb c = To_Rgb(Y[i], Cb[i], Cr[i]);
-      p[0] = static_cast<unsigned char>(Clamp(c.b, 0, 255));
-      p[1] = static_cast<unsigned char>(Clamp(c.g, 0, 255));
-      p[2] = static_cast<unsigned char>(Clamp(c.r, 0, 255));
-    }
-  }
-}
+void ROZ::Put_Bloc_Rgb_24(unsigned char* pixels, int pitch) { Put_Block_Bgr(Y, Cb, Cr, pixels, pitch, 3); }
 
-void ROZ::Put_Bloc_Rgb_32(unsigned char* pixels, int pitch) {
-  for (int y = 0; y < 8; ++y) {
-    unsigned char* p = pixels + static_cast<long>(y) * pitch;
-    for (int x = 0; x < 8; ++x, p += 4) {
-      int i = y * 8 + x;
-      Rgb c = To_Rgb(Y[i], Cb[i], Cr[i]);
-      p[0] = static_cast<unsigned char>(Clamp(c.b, 0, 255));
-      p[1] = static_cast<unsigned char>(Clamp(c.g, 0, 255));
-      p[2] = static_cast<unsigned char>(Clamp(c.r, 0, 255));
-    }
-  }
-}
+void ROZ::Put_Bloc_Rgb_32(unsigned char* pixels, int pitch) { Put_Block_Bgr(Y, Cb, Cr, pixels, pitch, 4); }
 
 void ROZ::Put_Bloc_Rgb_64(int* blue, int* green, int* red, int width) {
   for (int y = 0; y < 8; ++y) {
