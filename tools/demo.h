@@ -195,6 +195,8 @@ struct Canvas {
   void frame(int x1, int y1, int x2, int y2, int thickness, Rgb colour);
   // Text in the built-in block font, `scale` pixels per font pixel, top left at x, y.
   void text(int x, int y, const std::string& text, int scale, Rgb colour);
+  // Text centred across the canvas, its top at y.
+  void centred_text(int y, const std::string& text, int scale, Rgb colour);
   // A framed button with its label centred (bounds included).
   void button(int x1, int y1, int x2, int y2, const std::string& label, Rgb face);
   std::vector<uint8_t> bgr() const;

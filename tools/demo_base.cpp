@@ -57,10 +57,9 @@ std::vector<uint8_t> cursor_pcx(bool hotspot) {
 std::vector<uint8_t> disc_prompt_picture() {
   Canvas canvas;
   canvas.gradient({20, 20, 40}, {60, 40, 80});
-  canvas.text(320 - Text_Width("INSEREZ LE DISQUE", 4) / 2, 200, "INSEREZ LE DISQUE", 4, {240, 230, 200});
-  canvas.text(320 - Text_Width("CLIQUEZ POUR REESSAYER", 2) / 2, 270, "CLIQUEZ POUR REESSAYER", 2, {180, 170, 200});
-  std::vector<uint8_t> file = roz_chunk::file_header();
-  roz_chunk::put_picture(file, roz_chunk::Flat, canvas.bgr(), 85);
+  canvas.centred_text(200, "INSEREZ LE DISQUE", 4, {240, 230, 200});
+  canvas.centred_text(270, "CLIQUEZ POUR REESSAYER", 2, {180, 170, 200});
+  std::vector<uint8_t> file = roz_chunk::picture_file(roz_chunk::Flat, canvas.bgr(), 85);
   return file;
 }
 
@@ -90,8 +89,7 @@ void add_base(Demo_Game& game) {
   court.floor_b = {160, 150, 130};
   court.wall_top = 0.35f;
   court.wall_labels = {{0, "OSTERLIN"}, {1, "A DEMO GAME"}, {2, "WELCOME"}, {3, "OSTERLIN"}};
-  std::vector<uint8_t> file = roz_chunk::file_header();
-  roz_chunk::put_picture(file, roz_chunk::Panorama, Paint_Room(court), 85);
+  std::vector<uint8_t> file = roz_chunk::picture_file(roz_chunk::Panorama, Paint_Room(court), 85);
   game.intro.files["INTRO.ROZ"] = std::move(file);
   Demo_Node& intro = game.intro.node("INTRO.ROZ");
   intro.test(-1, 0).commands = {

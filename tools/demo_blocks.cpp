@@ -42,12 +42,11 @@ void add_blocks(Demo_Game& game) {
   Demo_Folder& six = game.level(6);
   Canvas canvas;
   canvas.gradient({60, 10, 10}, {20, 5, 30});
-  canvas.text(320 - Text_Width("THE END", 8) / 2, 80, "THE END", 8, {255, 220, 160});
-  canvas.text(320 - Text_Width("THANK YOU FOR PLAYING", 2) / 2, 170, "THANK YOU FOR PLAYING", 2, {230, 190, 170});
+  canvas.centred_text(80, "THE END", 8, {255, 220, 160});
+  canvas.centred_text(170, "THANK YOU FOR PLAYING", 2, {230, 190, 170});
   canvas.button(110, 300, 310, 360, "PLAY AGAIN", {40, 90, 60});
   canvas.button(330, 300, 530, 360, "QUIT", {130, 40, 50});
-  std::vector<uint8_t> picture = roz_chunk::file_header();
-  roz_chunk::put_picture(picture, roz_chunk::Flat, canvas.bgr(), 85);
+  std::vector<uint8_t> picture = roz_chunk::picture_file(roz_chunk::Flat, canvas.bgr(), 85);
   six.files["FINALE.ROZ"] = std::move(picture);
   Demo_Node& finale = six.node("FINALE.ROZ");
   finale.flat = true;

@@ -43,8 +43,7 @@ Room_Style hall_style(float back_door_open) {
 // "DOOR" that opens it: each frame carries only the 8 x 8 blocks of the back
 // face that changed since the previous one.
 std::vector<uint8_t> hall_file() {
-  std::vector<uint8_t> file = roz_chunk::file_header();
-  roz_chunk::put_picture(file, roz_chunk::Panorama, Paint_Room(hall_style(0.0f)), Quality);
+  std::vector<uint8_t> file = roz_chunk::picture_file(roz_chunk::Panorama, Paint_Room(hall_style(0.0f)), Quality);
   roz_chunk::put_anim_header(file, "DOOR", Door_Frames);
   const int face = zel_vr::Face_Back;
   std::vector<uint8_t> previous = Paint_Room_Face(hall_style(0.0f), face);
@@ -75,8 +74,7 @@ std::vector<uint8_t> hall_file() {
 }
 
 std::vector<uint8_t> panorama_file(const Room_Style& style) {
-  std::vector<uint8_t> file = roz_chunk::file_header();
-  roz_chunk::put_picture(file, roz_chunk::Panorama, Paint_Room(style), Quality);
+  std::vector<uint8_t> file = roz_chunk::picture_file(roz_chunk::Panorama, Paint_Room(style), Quality);
   return file;
 }
 
@@ -102,7 +100,7 @@ Canvas gallery_canvas() {
   Canvas canvas;
   canvas.gradient({90, 70, 60}, {50, 36, 30});
   canvas.rect(0, 380, 639, 479, {70, 50, 36});
-  canvas.text(320 - Text_Width("THE GALLERY", 4) / 2, 24, "THE GALLERY", 4, {250, 230, 180});
+  canvas.centred_text(24, "THE GALLERY", 4, {250, 230, 180});
   painting(canvas, 60, 110, 290, 300, {120, 170, 230}, {60, 130, 60}, {255, 230, 90});
   painting(canvas, 350, 110, 580, 300, {230, 120, 80}, {90, 60, 90}, {255, 250, 200});
   canvas.button(40, 400, 230, 455, "< BACK", {90, 60, 40});
@@ -113,8 +111,8 @@ Canvas gallery_canvas() {
 Canvas menu_canvas() {
   Canvas canvas;
   canvas.gradient({10, 20, 60}, {20, 50, 110});
-  canvas.text(320 - Text_Width("MENU", 8) / 2, 60, "MENU", 8, {250, 250, 255});
-  canvas.text(320 - Text_Width("ESCAPE BROUGHT YOU HERE", 2) / 2, 150, "ESCAPE BROUGHT YOU HERE", 2, {180, 200, 240});
+  canvas.centred_text(60, "MENU", 8, {250, 250, 255});
+  canvas.centred_text(150, "ESCAPE BROUGHT YOU HERE", 2, {180, 200, 240});
   canvas.button(220, 300, 420, 360, "RETURN", {40, 60, 140});
   canvas.button(220, 380, 420, 430, "CHIME", {60, 40, 120});
   canvas.button(440, 300, 620, 360, "RESTART", {130, 40, 50});
@@ -200,8 +198,7 @@ void add_level_one(Demo_Game& game) {
   room.test(room.add_rect_zone(48, 98, 302, 312), 1).commands = {"PLAYSOUND CHIME.WAV 200 1"};
 
   // The menu: a flat ROZ picture, reached with Escape from any other node.
-  std::vector<uint8_t> menu = roz_chunk::file_header();
-  roz_chunk::put_picture(menu, roz_chunk::Flat, menu_canvas().bgr(), Quality);
+  std::vector<uint8_t> menu = roz_chunk::picture_file(roz_chunk::Flat, menu_canvas().bgr(), Quality);
   level.files["MENU.ROZ"] = std::move(menu);
   Demo_Node& options = level.node("MENU.ROZ");
   options.zone_file = "MENU.ZON";

@@ -36,8 +36,7 @@ void add_levels(Demo_Game& game) {
     std::string next = number == 6 ? "THE END" : "LEVEL " + std::to_string(number + 1);
     style.doors = {{0, 0.0f, 0.26f, 0.95f, {20, 20, 30}, next, 1.0f}};
     style.wall_labels = {{1, look.title}, {2, "LEVEL " + std::to_string(number)}, {3, look.title}};
-    std::vector<uint8_t> file = roz_chunk::file_header();
-    roz_chunk::put_picture(file, roz_chunk::Panorama, Paint_Room(style), 85);
+    std::vector<uint8_t> file = roz_chunk::picture_file(roz_chunk::Panorama, Paint_Room(style), 85);
     level.files[look.node] = std::move(file);
 
     Demo_Node& room = level.node(look.node);

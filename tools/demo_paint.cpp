@@ -256,6 +256,10 @@ void Canvas::frame(int x1, int y1, int x2, int y2, int thickness, Rgb colour) {
   rect(x2 - thickness + 1, y1, x2, y2, colour);
 }
 
+void Canvas::centred_text(int y, const std::string& label, int scale, Rgb colour) {
+  text(width / 2 - Text_Width(label, scale) / 2, y, label, scale, colour);
+}
+
 void Canvas::button(int x1, int y1, int x2, int y2, const std::string& label, Rgb face) {
   rect(x1, y1, x2, y2, face);
   frame(x1, y1, x2, y2, 3, {250, 240, 210});

@@ -26,8 +26,7 @@ void add_saves(Demo_Game& game) {
   style.floor_b = {40, 40, 50};
   style.ceiling = {90, 100, 130};
   style.wall_labels = {{1, "SAVE AHEAD"}, {2, "LOAD"}, {3, "SAVE AHEAD"}};
-  std::vector<uint8_t> file = roz_chunk::file_header();
-  roz_chunk::put_picture(file, roz_chunk::Panorama, Paint_Room(style), 85);
+  std::vector<uint8_t> file = roz_chunk::picture_file(roz_chunk::Panorama, Paint_Room(style), 85);
   two.files["SAVES.ROZ"] = std::move(file);
 
   Demo_Node& island = two.node("ILE.ROZ");

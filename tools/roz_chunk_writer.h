@@ -57,6 +57,13 @@ inline void put_picture(std::vector<uint8_t>& out, uint32_t id, const std::vecto
   put_chunk(out, id, payload);
 }
 
+// A file of the header and one picture chunk.
+inline std::vector<uint8_t> picture_file(uint32_t id, const std::vector<uint8_t>& bgr, int quality) {
+  std::vector<uint8_t> out = file_header();
+  put_picture(out, id, bgr, quality);
+  return out;
+}
+
 inline void put_anim_header(std::vector<uint8_t>& out, const std::string& name, uint32_t frame_count) {
   std::vector<uint8_t> payload(32, 0);
   std::memcpy(payload.data(), name.data(), name.size() < 31 ? name.size() : 31);
