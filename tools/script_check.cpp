@@ -504,8 +504,8 @@ class Block_Checker {
 
 // --- Script commands ------------------------------------------------------------
 
-void check_command(const Scene_Script& script, const Recorded_Command& command, std::vector<Finding>& findings,
-                   std::vector<Data_Ref>& data) {
+void check_command(const Scene_Script& script, const Script_Text& text, const Recorded_Command& command,
+                   std::vector<Finding>& findings, std::vector<Data_Ref>& data) {
   const std::string keyword = field_of(command.text, 0);
   auto warn = [&](const std::string& message) {
     findings.push_back({command.offset, Script_Severity::Warning, message});
@@ -541,6 +541,13 @@ void check_command(const Scene_Script& script, const Recorded_Command& command, 
     names_file(1, Data_Kind::Music);
   } else if (keyword == "PLAYVIDEO") {
     names_file(1, Data_Kind::Animation);
+  }
+  if (keyword == "PLUGIN") {
+    // The block starts on the next line: whatever follows the keyword is dropped.
+    char line[Script_Line_Size];
+    int32_t offset = command.offset;
+    Script_Line_Read(text, line, &offset);
+    if (!field_of(line, 1).empty()) warn("text after PLUGIN on its own line is ignored: the block starts below it");
   }
   if (keyword == "LOCKKEY" || keyword == "UNLOCKKEY") {
     int32_t slot = Str_To_Int(field_of(command.text, 1).c_str());
@@ -656,7 +663,9 @@ Script_Check_Report Script_Check_Text(const uint8_t* data, size_t size, const st
 
   std::vector<Finding> findings = observer.findings;
   std::vector<Data_Ref> references;
-  for (const auto& command : observer.commands) check_command(script, command, findings, references);
+  for (const auto& command : observer.commands) {
+    check_command(script, Script_Text{data, size}, command, findings, references);
+  }
   Block_Checker blocks(script, data, size, findings, references);
   for (const auto& line : observer.block_lines) blocks.check(line);
   for (int32_t w = 0; w < script.warp_count && static_cast<size_t>(w) < observer.warp_offsets.size(); ++w) {

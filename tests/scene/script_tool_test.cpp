@@ -146,7 +146,7 @@ TEST(ScriptCheck, WarnsWhereCommandBlocksDoWhatTheAuthorDidNotMean) {
             "[BOOL] DONE\n"                       // 2
             "[WARP] HALL.PIC\n"                   // 3
             "[TEST] -1\n"                         // 4
-            "PLUGIN\n"                            // 5
+            "PLUGIN set(A,1)\n"                   // 5: the rest of the line is dropped
             "set(A,5)\n"                          // 6: fine
             "  ; open the door\n"                 // 7: empty command
             "play_animbloc(DOOR,DONE,1, 25)\n"    // 8: speed 0
@@ -165,6 +165,7 @@ TEST(ScriptCheck, WarnsWhereCommandBlocksDoWhatTheAuthorDidNotMean) {
   EXPECT_EQ(result.status, 0) << result.output;
   const std::string f = dir.file("s.lst");
   const char* expected[] = {
+      ":5: warning: text after PLUGIN on its own line is ignored: the block starts below it",
       ":7: warning: comment-only line inside a PLUGIN block is an empty command: the engine shows the error screen "
       "and abandons the rest of the block",
       ":8: warning: play_animbloc: speed \" 25\" is written after a blank and reads as 0: the animation stays on "
@@ -180,7 +181,7 @@ TEST(ScriptCheck, WarnsWhereCommandBlocksDoWhatTheAuthorDidNotMean) {
   };
   std::string want;
   for (const char* line : expected) want += f + line + "\n";
-  want += f + ": 1 node(s), 2 boolean(s), 0 error(s), 8 warning(s)\n";
+  want += f + ": 1 node(s), 2 boolean(s), 0 error(s), 9 warning(s)\n";
   EXPECT_EQ(result.output, want);
 
   // With CR LF line ends a blank line is a line of its own, and so an empty command.
