@@ -1,18 +1,16 @@
 // osterlin-tool script: dumps a compiled scene script as JSON, and checks a script
-// for the problems that make the engine stop compiling or ignore commands.
+// (script_check.h) for what makes the engine stop compiling or do what its author
+// did not mean, and optionally for the files it names.
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "draw/console.h"
-#include "files/text.h"
 #include "scene/script_compiler.h"
+#include "script_check.h"
 #include "tool.h"
 
 namespace {
@@ -113,188 +111,23 @@ int run_dump(const std::vector<std::string>& args) {
   return Tool_Ok;
 }
 
-// Editor line numbers: a line ends at LF, or at a CR not followed by LF.
-class Line_Numbers {
- public:
-  explicit Line_Numbers(const std::vector<uint8_t>& text) {
-    for (size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
-        ends_.push_back(i);
-      }
-    }
-  }
-  int at(int32_t offset) const {
-    return 1 + static_cast<int>(std::lower_bound(ends_.begin(), ends_.end(), static_cast<size_t>(offset)) -
-                                ends_.begin());
-  }
-
- private:
-  std::vector<size_t> ends_;
-};
-
-struct Problem {
-  int32_t offset;
-  std::string message;
-};
-
-struct Recorded_Command {
-  int32_t offset;
-  int warp;
-  int test;
-  std::string text;
-};
-
-class Check_Observer : public Script_Compile_Observer {
- public:
-  void line_split(int32_t offset, bool raw) override {
-    problems.push_back({offset, raw ? "PLUGIN line longer than 257 characters is read as two lines"
-                                    : "line longer than 255 characters is read as two lines"});
-  }
-  void closing_line_kept_open(int32_t offset) override {
-    problems.push_back({offset, "this ENDPLUGIN line does not close the PLUGIN block: it ends in a blank"});
-  }
-  void warp(int32_t offset, int) override { last_warp_offset = offset; }
-  void command(int32_t offset, int warp, int test, const char* text) override {
-    commands.push_back({offset, warp, test, text});
-  }
-  void stopped(Script_Stop reason, int32_t offset) override {
-    stop = reason;
-    stop_offset = offset;
-  }
-
-  std::vector<Problem> problems;
-  std::vector<Recorded_Command> commands;
-  Script_Stop stop = Script_Stop::End_Of_Text;
-  int32_t stop_offset = 0;
-  int32_t last_warp_offset = 0;
-};
-
-std::string field_of(const std::string& line, int index) {
-  char field[Script_Field_Size];
-  Field_Get(line.c_str(), index, field);
-  return field;
-}
-
-bool names_node(const Scene_Script& script, const std::string& name) {
-  for (int32_t w = 0; w < script.warp_count; ++w) {
-    if (Warp_Name_Matches(script.warps[w], name.c_str())) return true;
-  }
-  return false;
-}
-
-bool declared(const Scene_Script& script, const std::string& name) {
-  for (int32_t b = 0; b < script.bool_count; ++b) {
-    if (script.bools[b].name && Str_Compare_No_Case(script.bools[b].name, name.c_str()) == 0) return true;
-  }
-  return false;
-}
-
-bool test_has_label(const Test& test, const std::string& label) {
-  for (int32_t c = 0; c < test.command_count; ++c) {
-    if (field_of(test.commands[c], 0) == "LABEL" &&
-        Str_Compare_No_Case(field_of(test.commands[c], 1).c_str(), label.c_str()) == 0) {
-      return true;
-    }
-  }
-  return false;
-}
-
-void check_command(const Scene_Script& script, const Recorded_Command& command, std::vector<Problem>& problems) {
-  const std::string keyword = field_of(command.text, 0);
-  auto report = [&](const std::string& message) { problems.push_back({command.offset, message}); };
-  auto need_boolean = [&](const std::string& name) {
-    if (!declared(script, name)) report("boolean \"" + name + "\" used by " + keyword + " is never declared");
-  };
-  auto need_node = [&](int index) {
-    std::string name = field_of(command.text, index);
-    if (!names_node(script, name)) report(keyword + " names no node: \"" + name + "\"");
-  };
-  if (keyword == "IFAND" || keyword == "IFOR") {
-    char field[Script_Field_Size];
-    for (int i = 1; Field_Get(command.text.c_str(), i, field) == 0; ++i) need_boolean(field);
-  } else if (keyword == "SET" || keyword == "NOT") {
-    need_boolean(field_of(command.text, 1));
-  } else if (keyword == "GOTOWARP" || keyword == "HIDECURSOR") {
-    need_node(1);
-  } else if (keyword == "SETCURSOR") {
-    need_node(2);
-  } else if (keyword == "LOCKKEY") {
-    need_node(2);
-  }
-  if (keyword == "LOCKKEY" || keyword == "UNLOCKKEY") {
-    int32_t slot = Str_To_Int(field_of(command.text, 1).c_str());
-    if (slot < 0 || slot > 12) report(keyword + " slot " + std::to_string(slot) + " is outside 0 to 12");
-  }
-  if (keyword == "GOSUB") {
-    std::string label = field_of(command.text, 1);
-    if (!test_has_label(script.warps[command.warp].tests[command.test], label)) {
-      report("GOSUB to \"" + label + "\": no LABEL of that name in this test");
-    }
-  }
-}
-
-std::string keyword_at(const std::vector<uint8_t>& text, int32_t offset) {
-  char line[Script_Line_Size];
-  Script_Line_Read(Script_Text{text.data(), text.size()}, line, &offset);
-  return field_of(line, 0);
-}
-
-int run_check(const std::vector<std::string>& args) {
+int run_check(std::vector<std::string> args) {
+  bool data = Tool_Take_Flag(args, "--data");
   if (args.size() != 1) return Tool_Usage_Error("script", "script check takes one FILE");
-  std::string name = enter_script_folder(args[0]);
-  if (name.empty()) return Tool_Fail("cannot read " + args[0]);
-  std::vector<uint8_t> text;
-  Script_Load_Text(name.c_str(), text);
-  Check_Observer observer;
-  Script_Compile_Text(Script_Text{text.data(), text.size()}, &observer);
-  const Scene_Script& script = *Script_Current();
-  std::vector<Problem> problems = observer.problems;
-  for (const auto& command : observer.commands) check_command(script, command, problems);
-
-  bool stops_early = false;
-  int32_t end = static_cast<int32_t>(text.size());
-  switch (observer.stop) {
-    case Script_Stop::End_Of_Text:
-      break;
-    case Script_Stop::Unknown_Keyword:
-      problems.push_back({observer.stop_offset, "unknown keyword \"" + keyword_at(text, observer.stop_offset) +
-                                                    "\": compilation stops here"});
-      break;
-    case Script_Stop::Warp_Without_Test:
-      if (observer.stop_offset < end) {
-        problems.push_back({observer.stop_offset,
-                            "the line after \"[WARP]\" must be \"[TEST]\" (blank and comment lines included): "
-                            "compilation stops here"});
-      } else {
-        problems.push_back({observer.last_warp_offset, "\"[WARP]\" at the end of the file has no \"[TEST]\""});
-      }
-      break;
-    case Script_Stop::Bool_Among_Commands:
-      problems.push_back({observer.stop_offset, "\"[BOOL]\" among commands: compilation stops here"});
-      break;
-    case Script_Stop::Plugin_Unterminated:
-      problems.push_back({observer.stop_offset, "PLUGIN block without an ENDPLUGIN line: compilation stops here"});
-      break;
+  const std::string& file = args[0];
+  Script_Check_Options options;
+  options.data = data;
+  Script_Check_Report report = Script_Check_File(file, options);
+  if (!report.readable) return Tool_Fail("cannot read " + file);
+  for (const auto& problem : report.problems) {
+    const char* severity = problem.severity == Script_Severity::Error ? "error" : "warning";
+    std::string where = problem.line > 0 ? file + ":" + std::to_string(problem.line) : file;
+    std::printf("%s: %s: %s\n", where.c_str(), severity, problem.message.c_str());
   }
-  if (observer.stop != Script_Stop::End_Of_Text && observer.stop_offset < end) stops_early = true;
-
-  std::stable_sort(problems.begin(), problems.end(),
-                   [](const Problem& a, const Problem& b) { return a.offset < b.offset; });
-  // The scan for the next node reads a node's lines a second time: report each once.
-  problems.erase(std::unique(problems.begin(), problems.end(),
-                             [](const Problem& a, const Problem& b) {
-                               return a.offset == b.offset && a.message == b.message;
-                             }),
-                 problems.end());
-  Line_Numbers lines(text);
-  for (const auto& problem : problems) {
-    std::printf("%s:%d: %s\n", args[0].c_str(), lines.at(problem.offset), problem.message.c_str());
-  }
-  std::printf("%s: %d node(s), %d boolean(s), %zu problem(s)%s\n", args[0].c_str(), script.warp_count,
-              script.bool_count, problems.size(),
-              stops_early ? "; compilation stops before the end of the file" : "");
-  Script_Free();
-  return stops_early ? Tool_Refused : Tool_Ok;
+  std::printf("%s: %d node(s), %d boolean(s), %d error(s), %d warning(s)%s\n", file.c_str(), report.node_count,
+              report.bool_count, report.count(Script_Severity::Error), report.count(Script_Severity::Warning),
+              report.stops_early ? "; compilation stops before the end of the file" : "");
+  return report.failed() ? Tool_Refused : Tool_Ok;
 }
 
 int run_script_command(const std::vector<std::string>& args) {
@@ -307,9 +140,10 @@ int run_script_command(const std::vector<std::string>& args) {
 
 const Tool_Registration registration({
     "script",
-    "osterlin-tool script dump FILE    compile FILE as the engine does and print it as JSON\n"
-    "osterlin-tool script check FILE   list problems with line numbers; exit 1 when compilation stops early",
-    "compile a scene script to JSON, or check it for problems",
+    "osterlin-tool script dump FILE            compile FILE as the engine does and print it as JSON\n"
+    "osterlin-tool script check [--data] FILE  list errors and warnings by line (--data: also the files it\n"
+    "                                          names that are missing); exit 1 on any error, 0 on warnings only",
+    "compile a scene script to JSON, or check it (and its data) for problems",
     run_script_command,
 });
 

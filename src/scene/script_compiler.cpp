@@ -259,6 +259,7 @@ class Node_Compiler {
         size_t length = std::strlen(field_);
         while (length > 0 && (field_[length - 1] == ' ' || field_[length - 1] == '\t')) field_[--length] = 0;
         if (is(field_, "endplugin")) observer_->closing_line_kept_open(raw_offset);
+        observer_->plugin_line(raw_offset, raw);
       }
       block_ += raw;
       block_ += ';';

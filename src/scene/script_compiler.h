@@ -93,6 +93,8 @@ struct Script_Compile_Observer {
   virtual void closing_line_kept_open(int32_t /*line_offset*/) {}
   // A "[WARP]" line started node `warp`.
   virtual void warp(int32_t /*line_offset*/, int /*warp*/) {}
+  // A raw line of a PLUGIN block was added to the block's text (the closing line is not).
+  virtual void plugin_line(int32_t /*line_offset*/, const char* /*raw*/) {}
   // A command line was stored (PLUGIN blocks as their text) for node `warp`, test `test`.
   virtual void command(int32_t /*line_offset*/, int /*warp*/, int /*test*/, const char* /*text*/) {}
   // Compilation ended for this reason at the line starting at line_offset.
