@@ -235,8 +235,8 @@ TEST_F(NodePictureTest, DamagedNodePicturesLoadNothing) {
   dir_.write("EMPTY.ROZ", roz_chunk::file_header());
   EXPECT_EQ(Load_Node_Picture("EMPTY.ROZ"), -1);
 
-  // A 640 x 480 true-colour Targa cut inside its pixels; the flat picture and
-  // the panorama are left alone.
+  // A 640 x 480 true-colour Targa cut inside its pixels: not shown as a raw
+  // panorama either.
   std::vector<uint8_t> tga = targa(gradient_bgr(640, 480), 24, true);
   tga.resize(tga.size() - 1);
   dir_.write("CUT.TGA", tga);
