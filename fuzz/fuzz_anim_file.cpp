@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* name = "fuzz.mta";
   Mem_File_Add(name, data, static_cast<int>(size));
   if (Anim_Player* player = Anim_Open(name)) {
-    // Enough calls to pass the end once and start again; damaged chunks stop it.
+    // Enough calls to pass the end once and start again; unreadable chunks stop it.
     for (int i = 0; i < 2 * (player->frame_count < 64 ? player->frame_count + 1 : 64); ++i) {
       if (Anim_Next_Frame(player) < 0) break;
     }

@@ -134,8 +134,10 @@ bool read_header(const Header_Reader& r, Header& h) {
     uint8_t head[44];
     if (!r.read("HEAD", head, 44, 44)) return false;
     std::memcpy(h.name, head, 15);
-    uint32_t stored = le32(head + 16);
-    if (stored == 1280 || stored == 1281) h.version = stored;
+    // The version stored in "HEAD" replaces the one from "VERS", whatever it
+    // is: it alone selects the sound header and the sound form below.
+    h.version = le32(head + 16);
+    if (h.version < 1280 || h.version > 1284) return false;
     h.width = le32(head + 20);
     h.height = le32(head + 24);
     h.bits = le32(head + 28);
@@ -198,14 +200,27 @@ void free_player(Anim_Player* p) {
 }
 
 // Unpacks `size` payload bytes from the read buffer into `dst` (dst_size bytes,
-// with Anim_History bytes of history before it). Method 0 copies.
-bool unpack(int method, const uint8_t* src, uint32_t size, uint8_t* dst, uint32_t dst_size) {
-  if (method == 0) {
-    uint32_t n = size < dst_size ? size : dst_size;
-    std::memcpy(dst, src, n);
-    return true;
-  }
-  return Pack_Decode(method, src, size, dst, dst_size, Anim_History) == 0;
+// with Anim_History bytes of history before it). A stream that ends before the
+// output is full (the shorter sound of a last frame) or that turns out damaged
+// keeps what it decoded: playback goes on with it. The decoder never reads or
+// writes outside its buffers, so nothing else is at risk.
+void unpack(int method, const uint8_t* src, uint32_t size, uint8_t* dst, uint32_t dst_size) {
+  Pack_Decode(method, src, size, dst, dst_size, Anim_History);
+}
+
+// Frames are packed with the LZ methods, plain or Huffman-coded, with or without
+// skip codes; a frame of any other method leaves the picture as it was.
+bool frame_method_decodes(int method) { return method == 3 || method == 5 || method == 6 || method == 7; }
+// Sound is packed with method 3 or 5; other methods leave the sound as it was.
+bool sound_method_decodes(int method) { return method == 3 || method == 5; }
+
+// The stored byte that stands for silence in the sound block: the 8-bit PCM
+// midpoint, 16-bit zero, or a delta (code) that adds nothing. A sound chunk that
+// unpacks short leaves the rest of the frame at this value.
+uint8_t silence_byte(const Anim_Player* p) {
+  if (p->sound_form == Form_Delta_Table) return 128;
+  if (p->sound_form == Form_Pcm && p->sound->bits == 8) return 0x80;
+  return 0;
 }
 
 // Reads the next chunk `tag` from the search position into the read buffer.
@@ -241,8 +256,8 @@ bool decode_picture(Anim_Player* p) {
     int found = read_next_chunk(p, "ANIM", size);
     if (found <= 0) return found == 0;  // a missing frame keeps the previous one
   }
-  if (method != 0 && method != 3 && method != 5 && method != 6 && method != 7) return true;
-  return unpack(method, p->read_buffer, size, frame, p->frame_size);
+  if (frame_method_decodes(method)) unpack(method, p->read_buffer, size, frame, p->frame_size);
+  return true;
 }
 
 bool decode_sound(Anim_Player* p) {
@@ -255,9 +270,10 @@ bool decode_sound(Anim_Player* p) {
   int found = read_next_chunk(p, "SAMP", size);
   if (found <= 0) return found == 0;
   int method = static_cast<int>(p->sound_method);
-  if (method != 0 && method != 3 && method != 5) return true;
+  if (!sound_method_decodes(method)) return true;
   uint8_t* data = p->sound_block + Anim_History;
-  if (!unpack(method, p->read_buffer, size, data, p->sound_packed)) return false;
+  std::memset(data, silence_byte(p), p->sound_packed);
+  unpack(method, p->read_buffer, size, data, p->sound_packed);
   if (p->sound_form == Form_Delta_8) {
     auto* out = reinterpret_cast<int16_t*>(p->sound_out);
     uint16_t sum = 0;
@@ -328,7 +344,8 @@ Anim_Player* Anim_Open(const char* file) {
   uint64_t frame_size = 0;
   if (picture_wanted) {
     if (!reader.find("PALE", pale_start, pale_size) || !reader.find("PICT", pict_start, pict_size)) return fail();
-    if (h.width < 1 || h.height < 1 || h.width > Picture_Max_Side || h.height > Picture_Max_Side) return fail();
+    // A picture of 0 x 0 (either side 0) is an animation of sound only.
+    if (h.width > Picture_Max_Side || h.height > Picture_Max_Side) return fail();
     frame_size = static_cast<uint64_t>(h.width) * h.height * (h.bits / 8);
     uint64_t reachable = static_cast<uint64_t>(pict_size) * (h.pack == 0 ? 1 : Max_Expansion);
     if (frame_size > Max_Frame_Bytes || frame_size > reachable) return fail();
@@ -386,7 +403,7 @@ Anim_Player* Anim_Open(const char* file) {
   p->frame_block = static_cast<uint8_t*>(Mem_Alloc_Zero(static_cast<uint32_t>(Anim_History + frame_size)));
   if (has_sound) {
     Sound* sound = static_cast<Sound*>(Mem_Alloc_Zero(sizeof(Sound)));
-    std::strncpy(sound->name, picture->name, sizeof sound->name - 1);
+    std::memcpy(sound->name, picture->name, strnlen(picture->name, sizeof sound->name - 1));  // zeroed
     sound->version = 256;
     sound->rate = h.rate;
     sound->bits = form == Form_Pcm ? h.sound_bits : 16;
@@ -398,6 +415,8 @@ Anim_Player* Anim_Open(const char* file) {
     p->sound_packed = static_cast<uint32_t>(packed);
     p->sound_form = form;
     p->sound_block = static_cast<uint8_t*>(Mem_Alloc_Zero(static_cast<uint32_t>(Anim_History + packed)));
+    // Until a sound chunk is decoded the frame's sound is silence.
+    std::memset(p->sound_block + Anim_History, silence_byte(p), packed);
     if (form != Form_Pcm) p->sound_out = static_cast<uint8_t*>(Mem_Alloc_Zero(h.sound_bytes));
   }
   p->read_size = static_cast<uint32_t>(read_size);

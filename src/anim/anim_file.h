@@ -16,7 +16,7 @@ constexpr uint32_t Anim_History = 65536;
 struct Anim_Player {
   Picture* picture;          // header, palette (768 bytes, 1280 after the 16-bit table)
   Sound* sound;              // rate, bits, stereo of the sound; null without sound
-  uint32_t sound_method;     // pack method of the "SAMP" payloads (0 stored, 3 or 5)
+  uint32_t sound_method;     // pack method of the "SAMP" payloads (3 or 5 decode)
   uint32_t sound_bytes;      // sound bytes per frame as played
   uint32_t sound_packed;     // bytes a "SAMP" payload unpacks to (half for delta codes)
   int sound_form;            // how unpacked sound becomes samples (see anim_file.cpp)
@@ -45,8 +45,11 @@ struct Anim_Player {
 Anim_Player* Anim_Open(const char* file);
 // Decodes the next frame and its sound. Returns the index of the next frame to
 // decode, 0 after the last frame (the next call starts again at the first), or -1
-// when a chunk is damaged (the frame or sound may then be partly decoded; players
-// stop there). A missing chunk keeps the previous frame or sound.
+// when a chunk cannot be read (larger than any chunk of this animation can be, or
+// cut off by the end of the file); players stop there. A missing chunk keeps the
+// previous frame or sound; a chunk that unpacks short or damaged keeps what it
+// decoded (the rest of the frame stays as it was, the rest of the sound is
+// silence), and playback goes on.
 int Anim_Next_Frame(Anim_Player* player);
 // Closes the slot and frees everything; null is ignored.
 void Anim_Close(Anim_Player* player);

@@ -13,11 +13,13 @@
 #include <locale.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
 #include "files/byte_reader.h"
+#include "files/host_path.h"
 #include "platform/clock.h"
 #include "platform/record.h"
 #include "scene/snapshot.h"
@@ -33,6 +35,9 @@ constexpr uint32_t Header_Size = 40;
 constexpr uint32_t Masks[3] = {0xF800, 0x07E0, 0x001F};
 // Thumbnails larger than the screen are not from this program.
 constexpr int32_t Thumbnail_Limit = 4096;
+// The size of the thumbnails the game saves.
+constexpr int32_t Saved_Thumbnail_Width = 232;
+constexpr int32_t Saved_Thumbnail_Height = 174;
 
 uint32_t row_bytes(int32_t width) { return ((static_cast<uint32_t>(width) * 16 + 31) / 32) * 4; }
 
@@ -111,28 +116,40 @@ bool Slot_Read_Bytes(Save_Slot& slot, const uint8_t* data, size_t size) {
   if (!in.ok() || snapshot_size > in.remaining()) return false;
   std::vector<uint8_t> snapshot(in.data() + in.position(), in.data() + in.position() + snapshot_size);
   in.skip(snapshot_size);
+  slot.level = level;
+  slot.caption = std::move(caption);
+  slot.snapshot = std::move(snapshot);
+
+  // The game is intact; the thumbnail is only shown, so a damaged one does not
+  // lose it. A header that cannot be used gives a thumbnail of the game's own
+  // size; pixels missing at the end of the file stay black.
   uint32_t header_size = get_u32(in);
   int32_t width = static_cast<int32_t>(get_u32(in));
   int32_t height = static_cast<int32_t>(get_u32(in));
   in.skip(Header_Size - 12);
   in.skip(sizeof Masks);
-  if (!in.ok() || header_size != Header_Size || width <= 0 || height <= 0 || width > Thumbnail_Limit ||
-      height > Thumbnail_Limit)
-    return false;
-  const uint32_t stride = row_bytes(width);
-  if (static_cast<uint64_t>(stride) * static_cast<uint64_t>(height) > in.remaining()) return false;
-  const uint8_t* pixels = in.data() + in.position();
-  slot.thumbnail.resize(static_cast<size_t>(width) * height);
-  for (int32_t y = 0; y < height; ++y) {
-    const uint8_t* row = pixels + static_cast<size_t>(height - 1 - y) * stride;
-    for (int32_t x = 0; x < width; ++x)
-      slot.thumbnail[static_cast<size_t>(y) * width + x] = static_cast<uint16_t>(row[2 * x] | (row[2 * x + 1] << 8));
+  const bool header_usable = in.ok() && header_size == Header_Size && width > 0 && height > 0 &&
+                             width <= Thumbnail_Limit && height <= Thumbnail_Limit;
+  if (!header_usable) {
+    width = Saved_Thumbnail_Width;
+    height = Saved_Thumbnail_Height;
   }
+  slot.thumbnail.assign(static_cast<size_t>(width) * height, 0);
   slot.thumbnail_width = width;
   slot.thumbnail_height = height;
-  slot.level = level;
-  slot.caption = std::move(caption);
-  slot.snapshot = std::move(snapshot);
+  if (!header_usable) return true;
+  // Rows are stored bottom first, each padded to a multiple of 4 bytes.
+  const size_t stride = row_bytes(width);
+  const uint8_t* pixels = in.data() + in.position();
+  const size_t available = in.remaining();
+  for (int32_t stored = 0; stored < height; ++stored) {
+    const size_t row_start = static_cast<size_t>(stored) * stride;
+    if (row_start >= available) break;
+    const size_t row_pixels = std::min<size_t>(static_cast<size_t>(width), (available - row_start) / 2);
+    const uint8_t* row = pixels + row_start;
+    uint16_t* out = slot.thumbnail.data() + static_cast<size_t>(height - 1 - stored) * width;
+    for (size_t x = 0; x < row_pixels; ++x) out[x] = static_cast<uint16_t>(row[2 * x] | (row[2 * x + 1] << 8));
+  }
   return true;
 }
 
@@ -167,7 +184,11 @@ std::vector<uint8_t> Slot_File_Bytes(const Save_Slot& slot) {
 void Slot_File_Fail_Before_Rename(bool fail) { fail_before_rename = fail; }
 
 int Slot_File_Write(const char* path, const std::vector<uint8_t>& bytes) {
-  std::string temporary = std::string(path) + ".tmp";
+  // Found without regard to case like every game file: an existing SAVED_1.BIN
+  // is replaced, not doubled by a second file beside it. A new file keeps the
+  // name as written, in the resolved folder.
+  const std::string target = resolve_host_path(path);
+  const std::string temporary = target + ".tmp";
   int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd < 0) return -1;
   size_t done = 0;
@@ -182,11 +203,10 @@ int Slot_File_Write(const char* path, const std::vector<uint8_t>& bytes) {
     fail_before_rename = false;
     ok = false;
   }
-  if (!ok || std::rename(temporary.c_str(), path) != 0) {
-    std::remove(temporary.c_str());
-    return -1;
-  }
-  return 0;
+  ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
+  if (!ok) std::remove(temporary.c_str());
+  forget_host_folder(target);  // the folder's listing changed
+  return ok ? 0 : -1;
 }
 
 std::vector<uint8_t> Slot_Caption_Now(uint32_t level) {
@@ -223,7 +243,7 @@ Save_Slot* Slot_Create(uint32_t index) {
   slot->tilt = (index & 1) == 0 ? 0.3927f : -0.3927f;
   // A missing or damaged file is an empty slot.
   std::vector<uint8_t> bytes;
-  if (read_file(slot->file_path, bytes)) Slot_Read_Bytes(*slot, bytes.data(), bytes.size());
+  if (read_file(resolve_host_path(slot->file_path).c_str(), bytes)) Slot_Read_Bytes(*slot, bytes.data(), bytes.size());
   return slot;
 }
 

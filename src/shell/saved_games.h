@@ -25,8 +25,8 @@ struct Save_Slot {
 // the level loop empty it).
 std::vector<Save_Slot*>& Save_Slots();
 
-// A slot with its path and tilt, read from its file when the file is a valid
-// saved game (else empty). Free with Slot_Destroy.
+// A slot with its path and tilt, read from its file (found without regard to
+// case) when that holds a game (else empty). Free with Slot_Destroy.
 Save_Slot* Slot_Create(uint32_t index);
 void Slot_Destroy(Save_Slot* slot);
 // Destroys every slot of the list (the list is empty afterwards).
@@ -54,11 +54,14 @@ int Pending_Apply();
 // Slot file contents (exposed for tests and tools).
 // The file bytes of a slot.
 std::vector<uint8_t> Slot_File_Bytes(const Save_Slot& slot);
-// Reads a slot from file bytes; false (slot left empty) when they are not a valid
-// saved game.
+// Reads a slot from file bytes; false (slot left empty) when the level, caption
+// or scene block cannot be read. A thumbnail cut short or with an unusable
+// header keeps the game: the pixels missing are black (232 x 174 when the
+// header gives no usable size).
 bool Slot_Read_Bytes(Save_Slot& slot, const uint8_t* data, size_t size);
-// Writes bytes to path through a temporary file in the same folder, renamed over
-// the target once complete. 0, or -1 (target unchanged).
+// Writes bytes to path (found without regard to case, as every game file)
+// through a temporary file in the same folder, renamed over the target once
+// complete. 0, or -1 (target unchanged).
 int Slot_File_Write(const char* path, const std::vector<uint8_t>& bytes);
 // Tests: makes the next write fail after the temporary file is complete, before
 // the rename.

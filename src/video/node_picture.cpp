@@ -45,29 +45,47 @@ struct Chunk {
   uint32_t id = 0;
   uint32_t size = 0;
   size_t start = 0;
+  bool fits = false;  // the size holds the header and stays inside the file
 };
 
-// Reads the chunk header at the reader's position without consuming it. End of
-// data, or a size that cannot hold its own header or runs past the end, reads as
-// id 0 (the end): a damaged file cannot make the walk loop or step backwards.
+// Reads the chunk header at the reader's position without consuming it; id 0 at
+// the end of the data. The size is reported as written: a chunk that is read by
+// its own fields does not depend on it, only skipping does.
 Chunk peek_chunk(Byte_Reader& reader) {
   Chunk chunk;
   chunk.start = reader.position();
-  if (reader.remaining() < 8) return Chunk{};
+  if (reader.remaining() < 8) return chunk;
   Byte_Reader look = reader.sub(chunk.start, 8);
   chunk.id = look.u32le();
   chunk.size = look.u32le();
-  if (chunk.size < 8 || chunk.size > reader.size() - chunk.start) return Chunk{};
+  chunk.fits = chunk.size >= 8 && chunk.size <= reader.size() - chunk.start;
   return chunk;
 }
 
-bool skip_chunk(Byte_Reader& reader, const Chunk& chunk) { return reader.seek(chunk.start + chunk.size); }
+// Moves past the chunk by its size. A size that cannot hold its own header or
+// runs past the end ends the walk: a damaged file cannot make it loop or step
+// backwards.
+bool skip_chunk(Byte_Reader& reader, const Chunk& chunk) {
+  return chunk.fits && reader.seek(chunk.start + chunk.size);
+}
 
-// Checks the file header chunk and leaves the reader after it.
-bool open_roz_file(Byte_Reader& reader) {
-  Chunk header = peek_chunk(reader);
-  if (header.id != Roz_File_Header) return false;
-  return skip_chunk(reader, header);
+// Walks from the reader's position to the first chunk with `id`; false at the end.
+bool find_chunk(Byte_Reader& reader, uint32_t id, Chunk& found) {
+  for (;;) {
+    found = peek_chunk(reader);
+    if (found.id == 0) return false;
+    if (found.id == id) return true;
+    if (!skip_chunk(reader, found)) return false;
+  }
+}
+
+// A ROZ file begins with the file header chunk, known by its id alone: its size
+// field is not used, the other chunks follow its 8 bytes.
+constexpr size_t Roz_First_Chunk = 8;
+
+bool is_roz_file(const std::vector<uint8_t>& file) {
+  Byte_Reader reader(file.data(), file.size());
+  return reader.u32le() == Roz_File_Header && reader.ok();
 }
 
 Picture* ensure_flat_node_picture() {
@@ -86,10 +104,17 @@ void forget_animations() {
   anim_slots.clear();
 }
 
-// Targa: uncompressed true colour, exactly 640 x 480, 24 or 32 bits.
-bool load_targa(const char* name) {
+// The outcome of one loading step: the picture was loaded; the file is not of
+// this step's kind (the next step tries it); or it is of this kind but damaged,
+// which ends the chain: showing its bytes as another kind of picture would turn
+// a flat node into a garbage panorama.
+enum class Step { Loaded, Foreign, Failed };
+
+// Targa: uncompressed true colour, exactly 640 x 480, 24 or 32 bits. A file
+// whose header says so is a Targa picture; pixels cut short fail it.
+Step load_targa(const char* name) {
   std::vector<uint8_t> file;
-  if (!File_Load_Whole(name, file, Max_Node_File)) return false;
+  if (!File_Load_Whole(name, file, Max_Node_File)) return Step::Foreign;
   Byte_Reader reader(file.data(), file.size());
   uint8_t id_length = reader.u8();
   reader.skip(1);  // colour-map type
@@ -100,12 +125,12 @@ bool load_targa(const char* name) {
   uint8_t bits = reader.u8();
   uint8_t descriptor = reader.u8();
   if (!reader.ok() || image_type != 2 || width != Flat_Width || height != Flat_Height || (bits != 24 && bits != 32)) {
-    return false;
+    return Step::Foreign;
   }
   reader.skip(id_length);
   size_t bytes_per_pixel = bits / 8;
   const uint8_t* pixels = reader.view(static_cast<size_t>(Flat_Width) * Flat_Height * bytes_per_pixel);
-  if (pixels == nullptr) return false;  // truncated: not a picture we can show
+  if (pixels == nullptr) return Step::Failed;
 
   std::vector<uint8_t> bgrx(static_cast<size_t>(Flat_Width) * Flat_Height * 4, 0);
   bool top_first = (descriptor & 0x20) != 0;
@@ -120,37 +145,39 @@ bool load_targa(const char* name) {
     }
   }
   Picture* picture = ensure_flat_node_picture();
-  if (picture == nullptr) return false;
+  if (picture == nullptr) return Step::Failed;
   Targa_To_565(bgrx.data(), Flat_Width, Flat_Height, reinterpret_cast<uint16_t*>(picture->pixels), Flat_Width);
   forget_animations();
-  return true;
+  return Step::Loaded;
 }
 
-// A ROZ chunk file holding a picture chunk with `wanted` id.
-bool load_roz_picture(const char* name, uint32_t wanted) {
+// A ROZ chunk file: its panorama chunk into the panorama buffer, else its flat
+// picture chunk into the node picture (*flat tells which). A ROZ file without
+// either chunk, or whose picture cannot be decoded, fails.
+Step load_roz_picture(const char* name, bool* flat) {
   std::vector<uint8_t> file;
-  if (!File_Load_Whole(name, file, Max_Node_File)) return false;
+  if (!File_Load_Whole(name, file, Max_Node_File) || !is_roz_file(file)) return Step::Foreign;
   Byte_Reader reader(file.data(), file.size());
-  if (!open_roz_file(reader)) return false;
-  size_t after_header = reader.position();
+  reader.seek(Roz_First_Chunk);
   Chunk chunk;
-  for (;;) {
-    chunk = peek_chunk(reader);
-    if (chunk.id == 0) return false;
-    if (chunk.id == wanted) break;
-    skip_chunk(reader, chunk);
+  uint32_t wanted = Roz_Panorama;
+  if (!find_chunk(reader, wanted, chunk)) {
+    wanted = Roz_Flat;
+    reader.seek(Roz_First_Chunk);
+    if (!find_chunk(reader, wanted, chunk)) return Step::Failed;
   }
-  Byte_Reader body = reader.sub(chunk.start + 8, chunk.size - 8);
+  // Quality, stream length L and L bytes of stream, read by these fields alone:
+  // the chunk's size may say anything, but the stream must lie inside the file.
+  Byte_Reader body = reader.sub(chunk.start + 8, file.size() - (chunk.start + 8));
   int32_t quality = body.i32le();
   uint32_t length = body.u32le();
-  if (!body.ok() || length > body.remaining() || length > 0x7FFFFFFF) return false;
+  if (!body.ok() || length == 0 || length > body.remaining() || length > 0x7FFFFFFF) return Step::Failed;
   std::vector<uint8_t> stream(body.data() + body.position(), body.data() + body.position() + length);
-  if (stream.empty()) return false;
 
   bool fifteen = Display_Uses_15_Bits();
   if (wanted == Roz_Panorama) {
     uint16_t* target = Panorama_Buffer();
-    if (target == nullptr) return false;
+    if (target == nullptr) return Step::Failed;
     if (fifteen) {
       Unpack_Picture_Rgb_15_16_256_6144(target, stream.data(), static_cast<int>(length), quality);
     } else {
@@ -158,7 +185,7 @@ bool load_roz_picture(const char* name, uint32_t wanted) {
     }
   } else {
     Picture* picture = ensure_flat_node_picture();
-    if (picture == nullptr) return false;
+    if (picture == nullptr) return Step::Failed;
     auto* target = reinterpret_cast<uint16_t*>(picture->pixels);
     if (fifteen) {
       Unpack_Picture_Rgb_15_16_640_480(target, stream.data(), static_cast<int>(length), quality);
@@ -166,28 +193,25 @@ bool load_roz_picture(const char* name, uint32_t wanted) {
       Unpack_Picture_Rgb_16_16_640_480(target, stream.data(), static_cast<int>(length), quality);
     }
   }
-  // A stream the decoder refuses is a failed load: the next loader is tried.
-  if (Roz_Last_Status() != 0) return false;
+  if (Roz_Last_Status() != 0) return Step::Failed;
 
   forget_animations();
   node_picture_file = name;
-  reader.seek(after_header);
-  for (;;) {
-    Chunk next = peek_chunk(reader);
-    if (next.id == 0) break;
-    if (next.id == Roz_Anim_Header) {
-      std::array<char, Anim_Name_Size> anim_name{};
-      Byte_Reader header = reader.sub(next.start + 8, next.size - 8);
-      header.bytes(anim_name.data(), Anim_Name_Size);
-      anim_name[Anim_Name_Size - 1] = 0;
-      anim_names.push_back(anim_name);
-    }
-    skip_chunk(reader, next);
+  reader.seek(Roz_First_Chunk);
+  Chunk next;
+  while (find_chunk(reader, Roz_Anim_Header, next)) {
+    std::array<char, Anim_Name_Size> anim_name{};
+    Byte_Reader header = reader.sub(next.start + 8, Anim_Name_Size);
+    header.bytes(anim_name.data(), Anim_Name_Size);
+    anim_name[Anim_Name_Size - 1] = 0;
+    anim_names.push_back(anim_name);
+    if (!skip_chunk(reader, next)) break;
   }
   anim_slots.assign(anim_names.size(), Anim_Slot{});
   for (Anim_Slot& slot : anim_slots) slot.reader = -1;
   node_picture_width = wanted == Roz_Panorama ? 256 : Flat_Width;
-  return true;
+  *flat = wanted == Roz_Flat;
+  return Step::Loaded;
 }
 
 // Raw panorama: 256 x 6144 pixels of 5-5-5, at most the buffer's size is read.
@@ -210,6 +234,11 @@ bool load_raw_panorama(const char* name) {
 
 // --- Animation file access through a file slot -------------------------------
 
+uint32_t le32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
+}
+
 struct Slot_Chunk {
   uint32_t id = 0;
   uint32_t size = 0;
@@ -231,10 +260,8 @@ Slot_Chunk read_slot_chunk(int slot, uint32_t position, int32_t file_size) {
   File_Seek(slot, static_cast<int>(position), 0);
   uint8_t header[8];
   if (File_Read(slot, header, 8) != 8) return Slot_Chunk{};
-  chunk.id = static_cast<uint32_t>(header[0] | (header[1] << 8) | (header[2] << 16)) |
-             (static_cast<uint32_t>(header[3]) << 24);
-  chunk.size = static_cast<uint32_t>(header[4] | (header[5] << 8) | (header[6] << 16)) |
-               (static_cast<uint32_t>(header[7]) << 24);
+  chunk.id = le32(header);
+  chunk.size = le32(header + 4);
   if (chunk.size < 8 || chunk.size > static_cast<uint32_t>(file_size) - position) return Slot_Chunk{};
   return chunk;
 }
@@ -256,13 +283,15 @@ int Load_Node_Picture(const char* name) {
   Error_Screen_Clear();
   Node_Video_Close();
   if (name == nullptr || name[0] == 0) return -1;
-  if (load_targa(name)) return 1;
+  Step step = load_targa(name);
+  if (step != Step::Foreign) return step == Step::Loaded ? 1 : -1;
   if (Picture* picture = ensure_flat_node_picture(); File_Size(name) > 0 && Node_Video_Open(name, picture)) {
     forget_animations();
     return 1;
   }
-  if (load_roz_picture(name, Roz_Panorama)) return 0;
-  if (load_roz_picture(name, Roz_Flat)) return 1;
+  bool flat = false;
+  step = load_roz_picture(name, &flat);
+  if (step != Step::Foreign) return step == Step::Loaded ? (flat ? 1 : 0) : -1;
   if (load_raw_panorama(name)) return 0;
   return -1;
 }
@@ -293,12 +322,12 @@ int Anim_Open(Anim_Slot* slot, const char* name) {
   File_Open(node_picture_file.c_str(), &reader, 1);
   if (reader < 0) return 0;
   int32_t file_size = slot_file_size(reader);
-  Slot_Chunk header = read_slot_chunk(reader, 0, file_size);
-  if (header.id != Roz_File_Header) {
+  uint8_t header[4];
+  if (File_Read(reader, header, 4) != 4 || le32(header) != Roz_File_Header) {
     File_Close(reader);
     return 0;
   }
-  uint32_t position = header.size;
+  uint32_t position = Roz_First_Chunk;
   for (;;) {
     Slot_Chunk chunk = read_slot_chunk(reader, position, file_size);
     if (chunk.id == 0) break;
@@ -310,8 +339,7 @@ int Anim_Open(Anim_Slot* slot, const char* name) {
       anim_name[Anim_Name_Size - 1] = 0;
       if (Str_Compare_No_Case(anim_name, name) == 0) {
         slot->reader = reader;
-        slot->frame_count = static_cast<uint32_t>(count_bytes[0] | (count_bytes[1] << 8) | (count_bytes[2] << 16)) |
-                            (static_cast<uint32_t>(count_bytes[3]) << 24);
+        slot->frame_count = le32(count_bytes);
         slot->frame_index = 0;
         slot->first_frame_position = position + 8 + Anim_Name_Size + 4;
         slot->position = slot->first_frame_position;
@@ -390,9 +418,7 @@ int Anim_Step(Anim_Slot* slot, uint16_t* target, int bits, int pitch) {
     close_slot(slot);
     return 0;
   }
-  uint32_t loop_frame =
-      static_cast<uint32_t>(loop_bytes[0] | (loop_bytes[1] << 8) | (loop_bytes[2] << 16)) |
-      (static_cast<uint32_t>(loop_bytes[3]) << 24);
+  uint32_t loop_frame = le32(loop_bytes);
   slot->position = slot->first_frame_position;
   for (uint32_t i = 0; i < loop_frame; ++i) {
     Slot_Chunk skipped = read_slot_chunk(reader, slot->position, file_size);

@@ -6,7 +6,8 @@
 #include <cstdio>
 
 // 1 flat picture loaded into the node picture, 0 panorama loaded into the
-// panorama buffer, -1 nothing recognised.
+// panorama buffer, -1 nothing loaded: no such file, or a Targa or ROZ file that
+// is damaged (it is never shown as a raw panorama).
 int Load_Node_Picture(const char* name);
 
 // 256 after a ROZ panorama, 640 after a flat ROZ picture, 0 otherwise: block

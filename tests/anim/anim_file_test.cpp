@@ -304,7 +304,8 @@ TEST(AnimFile, DamagedAndMissingChunks) {
     EXPECT_EQ(std::memcmp(Anim_Frame(player), a.frames[2].data(), player->frame_size), 0);
     Anim_Close(player);
   }
-  // A damaged one (a copy from before the history) is reported, and ends a play.
+  // A damaged one (a copy from before the history) keeps what it decoded, and
+  // playback goes on to the end.
   {
     auto damaged = chunks;
     for (auto& c : damaged) {
@@ -320,10 +321,242 @@ TEST(AnimFile, DamagedAndMissingChunks) {
     Anim_Player* player = Anim_Open("x.mta");
     ASSERT_NE(player, nullptr);
     EXPECT_EQ(Anim_Next_Frame(player), 1);
-    EXPECT_EQ(Anim_Next_Frame(player), -1);
+    EXPECT_EQ(Anim_Next_Frame(player), 2);
+    EXPECT_EQ(Anim_Next_Frame(player), 3);
     Anim_Close(player);
     EXPECT_EQ(Anim_Play("x.mta", 0, 0, 0), 0);
   }
+}
+
+// --- Files laid out by hand --------------------------------------------------
+// Chunks byte by byte: 4-character tag, u32 size counting the 8 header bytes,
+// payload; every integer little-endian.
+
+Bytes le32(uint32_t v) {
+  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+          static_cast<uint8_t>(v >> 24)};
+}
+
+Bytes chunk(const char* tag, const Bytes& payload) {
+  Bytes out(tag, tag + 4);
+  Bytes size = le32(static_cast<uint32_t>(payload.size() + 8));
+  out.insert(out.end(), size.begin(), size.end());
+  out.insert(out.end(), payload.begin(), payload.end());
+  return out;
+}
+
+Bytes u32_chunk(const char* tag, uint32_t v) { return chunk(tag, le32(v)); }
+
+Bytes mtrd(const std::vector<Bytes>& chunks) {
+  Bytes payload;
+  for (const Bytes& c : chunks) payload.insert(payload.end(), c.begin(), c.end());
+  return chunk("MTRD", payload);
+}
+
+// "HEAD": 16-byte name, then version, width, height, bits, pack, data size and
+// frame count.
+Bytes head_chunk(uint32_t version, uint32_t width, uint32_t height, uint32_t bits, uint32_t pack, uint32_t frames) {
+  Bytes payload(16, 0);
+  std::memcpy(payload.data(), "hand", 4);
+  for (uint32_t v : {version, width, height, bits, pack, 0u, frames}) {
+    Bytes b = le32(v);
+    payload.insert(payload.end(), b.begin(), b.end());
+  }
+  return chunk("HEAD", payload);
+}
+
+// "ANIH": frames per second, sound rate, sound bits, stereo, sound pack method.
+Bytes anih_chunk(uint32_t fps, uint32_t rate, uint32_t bits, uint32_t stereo, uint32_t method) {
+  Bytes payload;
+  for (uint32_t v : {fps, rate, bits, stereo, method}) {
+    Bytes b = le32(v);
+    payload.insert(payload.end(), b.begin(), b.end());
+  }
+  return chunk("ANIH", payload);
+}
+
+// The picture header of versions 1282 and up.
+std::vector<Bytes> named_header(uint32_t width, uint32_t height, uint32_t bits, uint32_t pack, uint32_t frames) {
+  return {chunk("NAME", Bytes(256, 0)), u32_chunk("SIZX", width), u32_chunk("SIZY", height),
+          u32_chunk("BITP", bits),      u32_chunk("PACK", pack),   u32_chunk("SIZE", 0),
+          u32_chunk("NBFR", frames)};
+}
+
+// A method-3 stream of literal groups only: code count - 1, then the bytes.
+Bytes lz_literals(const Bytes& data) {
+  Bytes out;
+  for (size_t at = 0; at < data.size(); at += 128) {
+    size_t n = data.size() - at < 128 ? data.size() - at : 128;
+    out.push_back(static_cast<uint8_t>(n - 1));
+    out.insert(out.end(), data.begin() + static_cast<long>(at), data.begin() + static_cast<long>(at + n));
+  }
+  return out;
+}
+
+Bytes ramp(size_t n, uint8_t from) {
+  Bytes out(n);
+  for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(from + i * 3);
+  return out;
+}
+
+void add(std::vector<Bytes>& to, const std::vector<Bytes>& more) { to.insert(to.end(), more.begin(), more.end()); }
+
+TEST(AnimFileByHand, HeadVersionReplacesVersWhateverItSays) {
+  // "VERS" 1281 but "HEAD" 1283: the sound header is the separate chunks of 1283.
+  {
+    std::vector<Bytes> chunks = {u32_chunk("VERS", 1281), head_chunk(1283, 2, 2, 8, 3, 0),
+                                 u32_chunk("FSEC", 10),   u32_chunk("SFRE", 8000),
+                                 u32_chunk("SBIT", 8),    u32_chunk("STER", 0),
+                                 u32_chunk("SCRU", 3),    chunk("PALE", Bytes(768, 0)),
+                                 chunk("PICT", lz_literals(ramp(4, 1))),
+                                 chunk("SAMP", lz_literals(ramp(800, 5)))};
+    Mem_File file("h.mta", mtrd(chunks));
+    Anim_Player* player = Anim_Open("h.mta");
+    ASSERT_NE(player, nullptr);
+    EXPECT_EQ(player->picture->version, 1283);
+    EXPECT_EQ(player->fps, 10u);
+    ASSERT_NE(player->sound, nullptr);
+    EXPECT_EQ(player->sound_bytes, 800u);
+    EXPECT_EQ(Anim_Next_Frame(player), 0);
+    EXPECT_EQ(std::memcmp(Anim_Frame_Sound(player), ramp(800, 5).data(), 800), 0);
+    Anim_Close(player);
+  }
+  // No "VERS" (1280) but "HEAD" 1282: 8-bit PCM as stored, not 1280's 16-bit deltas.
+  {
+    std::vector<Bytes> chunks = {head_chunk(1282, 2, 2, 8, 3, 0), anih_chunk(10, 8000, 8, 0, 3),
+                                 chunk("PALE", Bytes(768, 0)), chunk("PICT", lz_literals(ramp(4, 1))),
+                                 chunk("SAMP", lz_literals(ramp(800, 5)))};
+    Mem_File file("h.mta", mtrd(chunks));
+    Anim_Player* player = Anim_Open("h.mta");
+    ASSERT_NE(player, nullptr);
+    EXPECT_EQ(player->picture->version, 1282);
+    EXPECT_EQ(player->sound->bits, 8u);
+    EXPECT_EQ(player->sound_bytes, 800u);
+    Anim_Close(player);
+  }
+  // A "HEAD" version no animation has is refused, like such a "VERS".
+  {
+    std::vector<Bytes> chunks = {u32_chunk("VERS", 1281), head_chunk(0, 2, 2, 8, 3, 0),
+                                 chunk("PALE", Bytes(768, 0)), chunk("PICT", lz_literals(ramp(4, 1)))};
+    Mem_File file("h.mta", mtrd(chunks));
+    EXPECT_EQ(Anim_Open("h.mta"), nullptr);
+  }
+}
+
+// A 0 x 0 picture in versions 1280 to 1283: the animation is its sound alone.
+std::vector<Bytes> sound_only_file(uint32_t version) {
+  std::vector<Bytes> chunks = {u32_chunk("VERS", version)};
+  if (version < 1282) {
+    chunks.push_back(head_chunk(version, 0, 0, 8, 3, 1));
+  } else {
+    add(chunks, named_header(0, 0, 8, 3, 1));
+  }
+  if (version < 1283) {
+    chunks.push_back(anih_chunk(10, 8000, 8, 0, 3));
+  } else {
+    add(chunks, {u32_chunk("FSEC", 10), u32_chunk("SFRE", 8000), u32_chunk("SBIT", 8), u32_chunk("STER", 0),
+                 u32_chunk("SCRU", 3)});
+  }
+  // 800 stored bytes a frame: 8-bit PCM, or 1280's deltas of 1600 bytes of samples.
+  add(chunks, {chunk("PALE", Bytes(768, 0)), chunk("PICT", {}), chunk("SAMP", lz_literals(Bytes(800, 1))),
+               chunk("SAMP", lz_literals(Bytes(800, 2)))});
+  return chunks;
+}
+
+TEST(AnimFileByHand, ZeroByZeroPictureIsASoundOnlyAnimation) {
+  for (uint32_t version = 1280; version <= 1283; ++version) {
+    SCOPED_TRACE(testing::Message() << "version " << version);
+    Mem_File file("s.mta", mtrd(sound_only_file(version)));
+    Anim_Player* player = Anim_Open("s.mta");
+    ASSERT_NE(player, nullptr);
+    EXPECT_EQ(player->frame_size, 0u);
+    ASSERT_NE(player->sound, nullptr);
+    EXPECT_EQ(Anim_Next_Frame(player), 1);
+    EXPECT_EQ(Anim_Next_Frame(player), 0);
+    const uint8_t* sound = Anim_Frame_Sound(player);
+    if (version == 1280) {
+      int16_t first;
+      std::memcpy(&first, sound, 2);
+      EXPECT_EQ(first, 512);  // delta 2 scaled by 256
+    } else {
+      EXPECT_EQ(sound[799], 2);
+    }
+    Anim_Close(player);
+  }
+}
+
+TEST(AnimFileByHand, ChunksThatUnpackShortPlayOn) {
+  // 4 x 2 8-bit frames at 10 fps with 800 bytes of 8-bit sound a frame; the
+  // second frame's "ANIM" holds 5 of its 8 bytes and its "SAMP" 300 of 800.
+  std::vector<Bytes> chunks;
+  add(chunks, {u32_chunk("VERS", 1283)});
+  add(chunks, named_header(4, 2, 8, 3, 1));
+  add(chunks, {u32_chunk("FSEC", 10), u32_chunk("SFRE", 8000), u32_chunk("SBIT", 8), u32_chunk("STER", 0),
+               u32_chunk("SCRU", 3), chunk("PALE", Bytes(768, 0)), chunk("PICT", lz_literals(ramp(8, 10))),
+               chunk("SAMP", lz_literals(ramp(800, 7))), chunk("ANIM", lz_literals(ramp(5, 100))),
+               chunk("SAMP", lz_literals(ramp(300, 50)))});
+  Mem_File file("short.mta", mtrd(chunks));
+  Anim_Player* player = Anim_Open("short.mta");
+  ASSERT_NE(player, nullptr);
+  EXPECT_EQ(Anim_Next_Frame(player), 1);
+  EXPECT_EQ(Anim_Next_Frame(player), 0);
+  // The frame: its 5 new bytes over the rest of the first frame.
+  Bytes frame = ramp(5, 100);
+  Bytes first = ramp(8, 10);
+  frame.insert(frame.end(), first.begin() + 5, first.end());
+  EXPECT_EQ(Bytes(Anim_Frame(player), Anim_Frame(player) + 8), frame);
+  // The sound: its 300 bytes, then silence.
+  Bytes sound = ramp(300, 50);
+  sound.resize(800, 0x80);
+  EXPECT_EQ(Bytes(Anim_Frame_Sound(player), Anim_Frame_Sound(player) + 800), sound);
+  Anim_Close(player);
+}
+
+TEST(AnimFileByHand, OnlyTheLzMethodsDecodeFramesAndSound) {
+  // Streams that decode to 8 bytes of 0x41 in their own method: stored, RLE
+  // (a run of 8), LZ short (8 literals).
+  struct Case {
+    uint32_t method;
+    Bytes stream;
+  };
+  const Case cases[] = {
+      {0, Bytes(8, 0x41)},
+      {1, {0x07, 0x41}},
+      {2, {0x07, 0x41, 0x41, 0x41, 0x41, 0x41, 0x41, 0x41, 0x41}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "method " << c.method);
+    std::vector<Bytes> chunks;
+    add(chunks, {u32_chunk("VERS", 1283)});
+    add(chunks, named_header(4, 2, 8, c.method, 1));
+    // Sound of the same method, 800 bytes a frame.
+    Bytes stored_sound = c.method == 0 ? Bytes(800, 0x11) : c.stream;
+    add(chunks, {u32_chunk("FSEC", 10), u32_chunk("SFRE", 8000), u32_chunk("SBIT", 8), u32_chunk("STER", 0),
+                 u32_chunk("SCRU", c.method), chunk("PALE", Bytes(768, 0)), chunk("PICT", c.stream),
+                 chunk("SAMP", stored_sound), chunk("ANIM", c.stream), chunk("SAMP", stored_sound)});
+    Mem_File file("m.mta", mtrd(chunks));
+    Anim_Player* player = Anim_Open("m.mta");
+    ASSERT_NE(player, nullptr);
+    for (int expected : {1, 0}) {
+      ASSERT_EQ(Anim_Next_Frame(player), expected);
+      EXPECT_EQ(Bytes(Anim_Frame(player), Anim_Frame(player) + 8), Bytes(8, 0));
+      EXPECT_EQ(Bytes(Anim_Frame_Sound(player), Anim_Frame_Sound(player) + 800), Bytes(800, 0x80));
+    }
+    Anim_Close(player);
+  }
+  // A 1283 file without "SCRU" has sound method 0: its sound stays silent.
+  std::vector<Bytes> chunks;
+  add(chunks, {u32_chunk("VERS", 1283)});
+  add(chunks, named_header(4, 2, 8, 3, 0));
+  add(chunks, {u32_chunk("FSEC", 10), u32_chunk("SFRE", 8000), u32_chunk("SBIT", 16), chunk("PALE", Bytes(768, 0)),
+               chunk("PICT", lz_literals(ramp(8, 1))), chunk("SAMP", Bytes(1600, 0x33))});
+  Mem_File file("m.mta", mtrd(chunks));
+  Anim_Player* player = Anim_Open("m.mta");
+  ASSERT_NE(player, nullptr);
+  EXPECT_EQ(Anim_Next_Frame(player), 0);
+  EXPECT_EQ(Bytes(Anim_Frame(player), Anim_Frame(player) + 8), ramp(8, 1));
+  EXPECT_EQ(Bytes(Anim_Frame_Sound(player), Anim_Frame_Sound(player) + 1600), Bytes(1600, 0));
+  Anim_Close(player);
 }
 
 // --- The player ---------------------------------------------------------------
@@ -449,6 +682,13 @@ TEST_F(AnimPlayTest, SoundPacesFramesAndTheDeviceComesBack) {
   Sound_Shutdown();
   ASSERT_EQ(Anim_Play("s.mta", 0, 0, 0), 0);
   EXPECT_EQ(Sound_Status(), -1);
+
+  // A version-1283 animation with a 0 x 0 picture plays its sound and draws
+  // nothing.
+  Mem_File sound_only("o.mta", mtrd(sound_only_file(1283)));
+  std::memset(Screen_Buffer(), 0x5A, Screen_Width * Screen_Height * 2);
+  ASSERT_EQ(Anim_Play("o.mta", 0, 0, 0), 0);
+  EXPECT_EQ(at(0, 0), 0x5A5A);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include "shell/saved_games.h"
 
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -150,23 +152,19 @@ TEST(SlotFile, LayoutByteForByteAndBack) {
   EXPECT_EQ(full_bytes.size(), 2 + 64 + 80736u);
 }
 
-TEST(SlotFile, DamagedFilesReadAsEmptySlots) {
+TEST(SlotFile, UnreadableGamesReadAsEmptySlots) {
   const std::vector<uint8_t> good = Slot_File_Bytes(small_slot());
-  const size_t header = 12 + small_slot().caption.size() + small_slot().snapshot.size();
+  const size_t caption = small_slot().caption.size();
   struct Case {
     const char* what;
     size_t offset;  // u32 to overwrite, or SIZE_MAX to truncate at `value`
     uint32_t value;
   };
-  std::vector<Case> cases = {
+  const Case cases[] = {
       {"caption length beyond the file", 4, 0x7FFFFFF0},
-      {"snapshot length beyond the file", 8 + small_slot().caption.size(), 1000},
-      {"header size not 40", header, 39},
-      {"width 0", header + 4, 0},
-      {"height beyond the pixels", header + 8, 3},
-      {"huge width", header + 4, 0x40000000},
-      {"truncated pixels", SIZE_MAX, static_cast<uint32_t>(good.size() - 1)},
-      {"truncated header", SIZE_MAX, static_cast<uint32_t>(header + 20)},
+      {"snapshot length beyond the file", 8 + caption, 1000},
+      {"cut inside the caption", SIZE_MAX, 10},
+      {"cut inside the snapshot length", SIZE_MAX, static_cast<uint32_t>(8 + caption + 2)},
       {"empty", SIZE_MAX, 0},
   };
   for (const Case& c : cases) {
@@ -180,6 +178,71 @@ TEST(SlotFile, DamagedFilesReadAsEmptySlots) {
     EXPECT_FALSE(Slot_Read_Bytes(slot, bytes.data(), bytes.size())) << c.what;
     EXPECT_TRUE(slot.caption.empty()) << c.what;
     EXPECT_TRUE(slot.snapshot.empty()) << c.what;
+  }
+}
+
+// A damaged thumbnail keeps the game; what the file lacks of it is black.
+TEST(SlotFile, DamagedThumbnailKeepsTheGame) {
+  // Laid out by hand: level, caption, scene block, the 40-byte header of a
+  // 232 x 174 5-6-5 bitmap, the three masks, then the bottom row and three
+  // pixels of the row above it.
+  const std::vector<uint8_t> caption = {'d', 0, 't', 0, 'L', 0};
+  const std::vector<uint8_t> block = {9, 8, 7};
+  std::vector<uint8_t> file;
+  put_u32(file, 6);
+  put_u32(file, static_cast<uint32_t>(caption.size()));
+  file.insert(file.end(), caption.begin(), caption.end());
+  put_u32(file, static_cast<uint32_t>(block.size()));
+  file.insert(file.end(), block.begin(), block.end());
+  const size_t header = file.size();
+  for (uint32_t v : {40u, 232u, 174u, 1u | (16u << 16), 3u, 80736u, 0u, 0u, 3u, 0u}) put_u32(file, v);
+  for (uint32_t mask : {0xF800u, 0x07E0u, 0x001Fu}) put_u32(file, mask);
+  for (int x = 0; x < 232 + 3; ++x) {
+    file.push_back(0x34);
+    file.push_back(0x12);
+  }
+  Save_Slot slot;
+  ASSERT_TRUE(Slot_Read_Bytes(slot, file.data(), file.size()));
+  EXPECT_EQ(slot.level, 6u);
+  EXPECT_EQ(slot.caption, caption);
+  EXPECT_EQ(slot.snapshot, block);
+  ASSERT_EQ(slot.thumbnail_width, 232);
+  ASSERT_EQ(slot.thumbnail_height, 174);
+  ASSERT_EQ(slot.thumbnail.size(), 232u * 174u);
+  EXPECT_EQ(slot.thumbnail[173 * 232 + 0], 0x1234);    // the bottom row, stored first
+  EXPECT_EQ(slot.thumbnail[173 * 232 + 231], 0x1234);
+  EXPECT_EQ(slot.thumbnail[172 * 232 + 2], 0x1234);    // three pixels of the row above
+  EXPECT_EQ(slot.thumbnail[172 * 232 + 3], 0);
+  EXPECT_EQ(slot.thumbnail[0], 0);
+
+  // Headers that give no usable size: a black thumbnail of the saved size.
+  struct Case {
+    const char* what;
+    size_t offset;  // u32 to overwrite, or SIZE_MAX to truncate at `value`
+    uint32_t value;
+  };
+  const Case cases[] = {
+      {"header size not 40", header, 39},
+      {"width 0", header + 4, 0},
+      {"height negative", header + 8, 0xFFFFFFFF},
+      {"huge width", header + 4, 0x40000000},
+      {"cut inside the header", SIZE_MAX, static_cast<uint32_t>(header + 20)},
+      {"no thumbnail at all", SIZE_MAX, static_cast<uint32_t>(header)},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bytes = file;
+    if (c.offset == SIZE_MAX) {
+      bytes.resize(c.value);
+    } else {
+      for (int i = 0; i < 4; ++i) bytes[c.offset + i] = static_cast<uint8_t>(c.value >> (8 * i));
+    }
+    Save_Slot damaged;
+    ASSERT_TRUE(Slot_Read_Bytes(damaged, bytes.data(), bytes.size())) << c.what;
+    EXPECT_EQ(damaged.caption, caption) << c.what;
+    EXPECT_EQ(damaged.snapshot, block) << c.what;
+    EXPECT_EQ(damaged.thumbnail_width, 232) << c.what;
+    EXPECT_EQ(damaged.thumbnail_height, 174) << c.what;
+    EXPECT_EQ(damaged.thumbnail, std::vector<uint16_t>(232 * 174, 0)) << c.what;
   }
 }
 
@@ -324,4 +387,40 @@ TEST_F(SavedGamesTest, MismatchedBlockIsRefusedAndChangesNothing) {
   EXPECT_FALSE(::Run().restart_pending);
   EXPECT_EQ(Pending_Game(), nullptr);
   Script_Free();
+}
+
+TEST_F(SavedGamesTest, SlotFilesAreFoundWithoutRegardToCase) {
+  auto names = [&] {
+    std::vector<std::string> found;
+    DIR* dir = opendir(dir_.path().c_str());
+    while (struct dirent* entry = readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name != "." && name != "..") found.push_back(name);
+    }
+    closedir(dir);
+    std::sort(found.begin(), found.end());
+    return found;
+  };
+  Save_Slot game = small_slot();
+  dir_.write("SAVED_1.BIN", Slot_File_Bytes(game));
+
+  // Slot 1 reads the file of another case, and saving replaces that file.
+  Save_Slot* one = Slot_Create(0);
+  EXPECT_EQ(one->level, 3u);
+  EXPECT_EQ(one->caption, game.caption);
+  game.level = 4;
+  ASSERT_EQ(Slot_File_Write(one->file_path, Slot_File_Bytes(game)), 0);
+  EXPECT_EQ(names(), std::vector<std::string>{"SAVED_1.BIN"});
+  EXPECT_EQ(u32_at(Read_Whole_File(dir_.file("SAVED_1.BIN")), 0), 4u);
+  Slot_Destroy(one);
+
+  // A slot without a file gets a new one under the game's own name.
+  Save_Slot* two = Slot_Create(1);
+  EXPECT_TRUE(two->caption.empty());
+  ASSERT_EQ(Slot_File_Write(two->file_path, Slot_File_Bytes(game)), 0);
+  EXPECT_EQ(names(), (std::vector<std::string>{"SAVED_1.BIN", "Saved_2.bin"}));
+  Slot_Destroy(two);
+  Save_Slot* again = Slot_Create(1);
+  EXPECT_EQ(again->level, 4u);
+  Slot_Destroy(again);
 }

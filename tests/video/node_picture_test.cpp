@@ -208,28 +208,131 @@ TEST_F(NodePictureTest, FileChoiceAndFallbacks) {
   EXPECT_EQ(Load_Node_Picture("MISSING.ROZ"), -1);
 }
 
-TEST_F(NodePictureTest, DamagedRozFilesFallThrough) {
+// Damaged Targa and ROZ files load nothing: they are never shown as a raw
+// panorama. Files of neither kind still are.
+TEST_F(NodePictureTest, DamagedNodePicturesLoadNothing) {
   std::vector<uint8_t> good = roz_chunk::file_header();
   roz_chunk::put_picture(good, roz_chunk::Flat, std::vector<uint8_t>(640 * 480 * 3, 255), 50);
-  // Cut inside the stream: the stream length no longer fits, so the ROZ step fails
-  // and the raw step (any existing file) takes over.
+  // Cut inside the stream: the stream runs past the end of the file.
   std::vector<uint8_t> cut(good.begin(), good.begin() + static_cast<long>(good.size() / 2));
   dir_.write("CUT.ROZ", cut);
-  EXPECT_EQ(Load_Node_Picture("CUT.ROZ"), 0);
-  // A chunk claiming a size below its header ends the walk instead of looping.
+  EXPECT_EQ(Load_Node_Picture("CUT.ROZ"), -1);
+  EXPECT_EQ(Node_Picture_Width(), 0);
+  // A chunk claiming a size below its header ends the walk instead of looping,
+  // before the picture chunk is reached.
   std::vector<uint8_t> zero_size = roz_chunk::file_header();
   roz_chunk::put_u32(zero_size, roz_chunk::Anim_Header);
   roz_chunk::put_u32(zero_size, 0);
   zero_size.insert(zero_size.end(), good.begin() + 8, good.end());
   dir_.write("ZERO.ROZ", zero_size);
-  EXPECT_EQ(Load_Node_Picture("ZERO.ROZ"), 0);
-  EXPECT_EQ(Node_Picture_Width(), 0);
-  // A stream whose Huffman table is damaged is refused by the decoder: a failed
-  // load, not a flat picture with stale pixels.
+  EXPECT_EQ(Load_Node_Picture("ZERO.ROZ"), -1);
+  // A stream whose Huffman table is damaged is refused by the decoder.
   std::vector<uint8_t> damaged = good;
   for (size_t i = 24; i < 40 && i < damaged.size(); ++i) damaged[i] = 0xFF;
   dir_.write("BAD.ROZ", damaged);
-  EXPECT_NE(Load_Node_Picture("BAD.ROZ"), 1);
+  EXPECT_EQ(Load_Node_Picture("BAD.ROZ"), -1);
+  // A ROZ file with neither picture chunk, only its header.
+  dir_.write("EMPTY.ROZ", roz_chunk::file_header());
+  EXPECT_EQ(Load_Node_Picture("EMPTY.ROZ"), -1);
+
+  // A 640 x 480 true-colour Targa cut inside its pixels: not shown as a raw
+  // panorama either.
+  std::vector<uint8_t> tga = targa(gradient_bgr(640, 480), 24, true);
+  tga.resize(tga.size() - 1);
+  dir_.write("CUT.TGA", tga);
+  panorama_[0] = 0x1234;
+  EXPECT_EQ(Load_Node_Picture("CUT.TGA"), -1);
+  EXPECT_EQ(panorama_[0], 0x1234);
+  // A Targa header of another size is no node picture Targa: the raw step takes it.
+  tga[12] = 64;
+  tga[13] = 1;  // width 320
+  dir_.write("SMALL.PAN", tga);
+  EXPECT_EQ(Load_Node_Picture("SMALL.PAN"), 0);
+}
+
+namespace {
+
+// ROZ files laid out byte by byte: u32 id, u32 size, payload, little-endian.
+void put_le32(std::vector<uint8_t>& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// A picture chunk with the given size field: quality, stream length, stream.
+void put_picture_chunk(std::vector<uint8_t>& out, uint32_t id, uint32_t size_field, int quality,
+                       const std::vector<uint8_t>& stream) {
+  put_le32(out, id);
+  put_le32(out, size_field);
+  put_le32(out, static_cast<uint32_t>(quality));
+  put_le32(out, static_cast<uint32_t>(stream.size()));
+  out.insert(out.end(), stream.begin(), stream.end());
+}
+
+const std::vector<uint8_t>& black_panorama_stream() {
+  static const std::vector<uint8_t> stream =
+      roz_chunk::encode_picture(std::vector<uint8_t>(256 * 6144 * 3, 0), 256, 6144, 80);
+  return stream;
+}
+
+}  // namespace
+
+TEST_F(NodePictureTest, FileHeaderSizeFieldIsNotUsed) {
+  const std::vector<uint8_t>& stream = black_panorama_stream();
+  std::vector<uint16_t> expected(Panorama_Pixels);
+  Unpack_Picture_Rgb_16_16_256_6144(expected.data(), const_cast<uint8_t*>(stream.data()),
+                                    static_cast<int>(stream.size()), 80);
+  std::vector<uint8_t> rest;  // everything after the file header chunk
+  put_picture_chunk(rest, 0xA0B1C200, static_cast<uint32_t>(16 + stream.size()), 80, stream);
+  roz_chunk::put_anim_header(rest, "door", 2);
+  roz_chunk::put_anim_frame(rest, {0}, tile_of(0, 0, 255), 100);
+  roz_chunk::put_anim_frame(rest, {0}, tile_of(255, 0, 0), 100);
+
+  const uint32_t length = static_cast<uint32_t>(8 + rest.size());
+  for (uint32_t header_size : {0u, length, 7u, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(testing::Message() << "header size " << header_size);
+    std::vector<uint8_t> file;
+    put_le32(file, 0x12FA84AB);
+    put_le32(file, header_size);
+    file.insert(file.end(), rest.begin(), rest.end());
+    dir_.write("HEAD.ROZ", file);
+    std::fill(panorama_.begin(), panorama_.end(), 0x5555);
+    ASSERT_EQ(Load_Node_Picture("HEAD.ROZ"), 0);
+    EXPECT_EQ(panorama_, expected);
+    ASSERT_EQ(Anim_Count(), 1);
+    Anim_Slot* slot = Anim_Slot_At(0);
+    ASSERT_EQ(Anim_Open(slot, "door"), 1);
+    EXPECT_EQ(slot->frame_count, 2u);
+    EXPECT_EQ(Anim_Step(slot, panorama_.data(), 16, 256), 1);
+    EXPECT_GT(red_part(panorama_[0]), 28);
+    EXPECT_EQ(Anim_Step(slot, panorama_.data(), 16, 256), 0);
+    EXPECT_GT(blue_part(panorama_[0]), 28);
+  }
+}
+
+TEST_F(NodePictureTest, PictureChunkIsReadByItsStreamLength) {
+  std::vector<uint8_t> bgr = gradient_bgr(640, 480);
+  std::vector<uint8_t> stream = roz_chunk::encode_picture(bgr, 640, 480, 60);
+  std::vector<uint16_t> expected(640 * 480);
+  Unpack_Picture_Rgb_16_16_640_480(expected.data(), stream.data(), static_cast<int>(stream.size()), 60);
+  const uint32_t true_size = static_cast<uint32_t>(16 + stream.size());
+  // Whatever the chunk's size field says, the stream is read by its length, up
+  // to the very end of the file.
+  for (uint32_t size_field : {true_size, 0u, 8u, true_size - 1, true_size + 1000, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(testing::Message() << "size field " << size_field);
+    std::vector<uint8_t> file = roz_chunk::file_header();
+    put_picture_chunk(file, 0xA0B1C400, size_field, 60, stream);
+    dir_.write("FLAT.ROZ", file);
+    std::fill(reinterpret_cast<uint16_t*>(Node_Picture()->pixels),
+              reinterpret_cast<uint16_t*>(Node_Picture()->pixels) + 640 * 480, 0x5555);
+    ASSERT_EQ(Load_Node_Picture("FLAT.ROZ"), 1);
+    EXPECT_EQ(std::vector<uint16_t>(node_pixels(), node_pixels() + 640 * 480), expected);
+    EXPECT_EQ(Node_Picture_Width(), 640);
+  }
+  // A stream length running one byte past the end of the file is refused.
+  std::vector<uint8_t> file = roz_chunk::file_header();
+  put_picture_chunk(file, 0xA0B1C400, true_size, 60, stream);
+  file.pop_back();
+  dir_.write("SHORT.ROZ", file);
+  EXPECT_EQ(Load_Node_Picture("SHORT.ROZ"), -1);
 }
 
 TEST_F(NodePictureTest, AnimationsLoopEndAndStop) {
