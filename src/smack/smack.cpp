@@ -201,14 +201,13 @@ struct Smack_Decoder {
   uint64_t base = 0;
   uint64_t period = 0;  // counter units per frame
   Sound* sound = nullptr;
-  int channel = 0;
-  uint64_t sound_length = 0;  // counter units
+  int sound_handle = 0;  // the movie's own buffer in the mixer, while it exists
 };
 
 namespace {
 
 void free_decoder(Smack_Decoder* d) {
-  if (d->channel > 0 && Counter_Now() - d->base < d->sound_length) Sound_Stop(d->channel);
+  Sound_Release_Owned(d->sound_handle);
   Sound_Free(d->sound);
   sws_freeContext(d->scaler);
   av_frame_free(&d->frame);
@@ -346,10 +345,6 @@ Smack* SmackOpen(const char* name, uint32_t /*flags*/, uint32_t /*extra_buffers*
   smack->Rate_Den = static_cast<uint32_t>(rate.den);
   smack->decoder = d;
   d->period = Counter_Frequency() * static_cast<uint64_t>(rate.den) / static_cast<uint64_t>(rate.num);
-  if (sound != nullptr) {
-    uint64_t frame_bytes = (sound->bits / 8) * (sound->stereo + 1u);
-    d->sound_length = static_cast<uint64_t>(sound->size) / frame_bytes * Counter_Frequency() / sound->rate;
-  }
   return smack;
 }
 
@@ -359,10 +354,11 @@ int SmackDoFrame(Smack* smack) {
   if (!d->started) {
     d->started = true;
     d->base = Counter_Now();
-    // Not looping, but on a channel of its own so it can be stopped.
+    // The sound is the movie's own buffer, outside the scene's channels, so
+    // that closing the movie (also before its end) silences it.
     if (d->sound != nullptr) {
-      int channel = Sound_Play(d->sound, 255, 0, 2);
-      d->channel = channel > 0 ? channel : 0;
+      int handle = Sound_Play_Owned(d->sound, 255, 0);
+      d->sound_handle = handle > 0 ? handle : 0;
     }
   }
   bool fresh = false;
@@ -415,11 +411,7 @@ int SmackWait(Smack* smack) {
 #ifdef OSTERLIN_HAVE_FFMPEG
   Smack_Decoder* d = smack->decoder;
   if (!d->started) return 0;
-  uint64_t now = Counter_Now();
-  // Once the sound has played out its channel is free for others: forget it, so
-  // that closing the movie cannot stop someone else's sound.
-  if (d->channel > 0 && now - d->base >= d->sound_length) d->channel = 0;
-  return now < d->base + d->period * smack->FrameNum ? 1 : 0;
+  return Counter_Now() < d->base + d->period * smack->FrameNum ? 1 : 0;
 #else
   return 0;
 #endif

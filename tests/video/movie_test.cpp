@@ -273,6 +273,63 @@ TEST_F(MovieTest, MovieSoundPlaysThroughThePulledMixer) {
   Sound_Set_Output_Mode(Sound_Output::Device);
 }
 
+// A movie's sound belongs to the movie: it ends with the movie, also when the
+// movie is interrupted or a node video closes early, and it never holds one of
+// the scene's eight channels.
+TEST_F(MovieTest, MovieSoundEndsWithTheMovieAndTakesNoChannel) {
+  Video_File v;
+  v.width = 64;
+  v.height = 48;
+  v.fps = 10;
+  for (int i = 0; i < 30; ++i) v.frames.push_back(rgb_frame(64, 48, i % 3));
+  v.sound_rate = 22050;
+  v.stereo = false;
+  v.samples.assign(22050 * 3, 8000);  // as long as the pictures
+  std::string path = dir_.file("long.nut");
+  ASSERT_TRUE(Write_Video_File(path, v));
+
+  Sound_Set_Output_Mode(Sound_Output::Pull);
+  ASSERT_EQ(Sound_Init(), 0);
+  Clock_Set_Tick_Listener(on_tick_with_sound);
+  static int64_t heard = 0;
+  Sound_Set_Pull_Sink(
+      [](const int16_t* samples, int frames, void*) {
+        for (int i = 0; i < 2 * frames; ++i) heard += samples[i] != 0;
+      },
+      nullptr);
+  auto heard_in_a_second = [] {
+    heard = 0;
+    for (int i = 0; i < 10; ++i) Sound_Pull(100);
+    return heard;
+  };
+
+  // Ended by the key after a few frames: the sound was heard, then silence.
+  heard = 0;
+  scheduled = {{5, {Platform_Event_Type::Key_Up, 222, 40}}};
+  EXPECT_EQ(Movie_Play(path.c_str()), 1);
+  EXPECT_EQ(presents, 5);
+  EXPECT_GT(heard, 0);
+  EXPECT_EQ(heard_in_a_second(), 0);
+
+  // A node video: all eight channels stay free for the scene while it plays.
+  Picture* picture = Picture_Create("warpfix", 640, 480, 16);
+  Node_Picture_Replace(picture);
+  ASSERT_EQ(Node_Video_Open(path.c_str(), picture), 1);
+  ASSERT_TRUE(Node_Video_Open_Now());
+  Sound* loop = Sound_Create("loop", 22050, 16, 0, 100);
+  for (int i = 1; i <= 8; ++i) EXPECT_EQ(Sound_Play(loop, 255, 0, 1), i);
+  for (int i = 1; i <= 8; ++i) Sound_Stop(i);
+  Sound_Free(loop);
+  EXPECT_GT(heard_in_a_second(), 0);
+  // The next node picture closes the video, and its sound with it.
+  Node_Video_Close();
+  EXPECT_EQ(heard_in_a_second(), 0);
+
+  Sound_Set_Pull_Sink(nullptr, nullptr);
+  Sound_Shutdown();
+  Sound_Set_Output_Mode(Sound_Output::Device);
+}
+
 // Damaged copies of a Smacker file and of a lossless file: refused or decoded
 // without reading or writing out of bounds.
 TEST_F(MovieTest, DamagedMoviesAreRefusedOrDecodedSafely) {
