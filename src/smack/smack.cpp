@@ -43,28 +43,44 @@ constexpr int Max_Packets_Without_Frame = 4096;
 
 namespace {
 
-// A demultiplexer reading one file slot through the file layer.
+// A demultiplexer reading one file slot through the file layer (so memory files
+// and case-insensitive names work), with a position and bounds of its own. The
+// file layer keeps a slot's end-of-file failure until the slot is closed, which
+// is right for the game's reads but not for a demultiplexer that probes the end
+// of a file and then seeks back: reads here are cut at the file's size, so the
+// slot never reads past its end and its error never sets.
 struct Input {
   int slot = -1;
   int64_t size = 0;
+  int64_t position = 0;
   AVIOContext* io = nullptr;
   AVFormatContext* format = nullptr;
 };
 
 int read_slot(void* opaque, uint8_t* buffer, int size) {
   auto* in = static_cast<Input*>(opaque);
-  int n = File_Read(in->slot, buffer, size);
-  return n > 0 ? n : AVERROR_EOF;
+  int64_t left = in->size - in->position;
+  if (left <= 0 || size <= 0) return AVERROR_EOF;
+  int wanted = left < size ? static_cast<int>(left) : size;
+  int n = File_Read(in->slot, buffer, wanted);
+  // Nothing although the file should hold more: it changed under us.
+  if (n <= 0) return AVERROR_EOF;
+  in->position += n;
+  return n;
 }
 
 int64_t seek_slot(void* opaque, int64_t offset, int whence) {
   auto* in = static_cast<Input*>(opaque);
   whence &= ~AVSEEK_FORCE;
   if (whence == AVSEEK_SIZE) return in->size;
-  int64_t target = whence == SEEK_SET ? offset : whence == SEEK_CUR ? File_Tell(in->slot) + offset : in->size + offset;
+  int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? in->position : whence == SEEK_END ? in->size : -1;
+  if (base < 0) return -1;
+  int64_t target = base + offset;
   if (target < 0 || target > in->size) return -1;
   File_Seek(in->slot, static_cast<int>(target), 0);
-  return File_Tell(in->slot);
+  if (File_Error() != 0) return -1;
+  in->position = target;
+  return target;
 }
 
 void close_input(Input& in) {
@@ -86,6 +102,7 @@ bool open_input(const char* name, Input& in) {
     return false;
   }
   in.size = size;
+  in.position = 0;
   constexpr int Buffer_Size = 32768;
   auto* buffer = static_cast<unsigned char*>(av_malloc(Buffer_Size));
   in.io = avio_alloc_context(buffer, Buffer_Size, 0, &in, read_slot, nullptr, seek_slot);
