@@ -107,14 +107,21 @@ class MovieTest : public testing::Test {
 
 TEST_F(MovieTest, OneFrameMovieShowsOnceAndReturns) {
   std::string path = lossless("one.nut", 1);
+  // The scene's last screen, then something else drawn but not shown.
   std::memset(Screen_Buffer(), 0x55, Screen_Width * Screen_Height * 2);
+  Present_Frame(nullptr);
+  std::memset(Screen_Buffer(), 0x11, Screen_Width * Screen_Height * 2);
+  presents = 0;
   EXPECT_EQ(Movie_Play(path.c_str()), 1);
   EXPECT_EQ(presents, 1);
   EXPECT_EQ(last(0, 0), frame_colour(0).pixel());
   EXPECT_EQ(last(63, 47), 0xFFFF);
-  EXPECT_EQ(last(64, 0), 0);  // outside the movie: black
+  // Around the movie the last screen stays.
+  EXPECT_EQ(last(64, 0), 0x5555);
+  EXPECT_EQ(last(0, 48), 0x5555);
+  EXPECT_EQ(last(639, 479), 0x5555);
   // The scene's frame buffer is left alone.
-  EXPECT_EQ(Screen_Buffer()[0], 0x5555);
+  EXPECT_EQ(Screen_Buffer()[0], 0x1111);
 }
 
 TEST_F(MovieTest, FramesFollowTheFileRateAndUnplayableFilesReturnZero) {
