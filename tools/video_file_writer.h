@@ -1,7 +1,8 @@
 // Writer of video files through libavformat and libavcodec's encoders, for the
 // demo-game generator and the tests: MPEG-1 system streams (mpeg1video and mp2,
-// as the game's MPEG videos) and lossless files (ffv1 in NUT, pcm sound) whose
-// colours come back exactly. Header-only, like the other writers.
+// as the game's MPEG videos), AVI files (MPEG-4 video, pcm sound) and lossless
+// files (ffv1 in NUT, pcm sound) whose colours come back exactly. Header-only,
+// like the other writers.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -15,7 +16,7 @@ extern "C" {
 }
 
 struct Video_File {
-  enum class Kind { Mpeg, Lossless } kind = Kind::Lossless;
+  enum class Kind { Mpeg, Lossless, Avi } kind = Kind::Lossless;
   int width = 64, height = 48;
   int fps = 15;
   std::vector<std::vector<uint8_t>> frames;  // R, G, B bytes, rows top to bottom
@@ -65,12 +66,14 @@ inline bool open_encoder(AVFormatContext* out, Encoder& e, const char* name, voi
 inline bool Write_Video_File(const std::string& path, const Video_File& v) {
   using namespace video_writer;
   bool mpeg = v.kind == Video_File::Kind::Mpeg;
+  bool avi = v.kind == Video_File::Kind::Avi;
   AVFormatContext* out = nullptr;
-  if (avformat_alloc_output_context2(&out, nullptr, mpeg ? "mpeg" : "nut", path.c_str()) < 0) return false;
+  if (avformat_alloc_output_context2(&out, nullptr, mpeg ? "mpeg" : avi ? "avi" : "nut", path.c_str()) < 0)
+    return false;
   bool ok = true;
   {
     Encoder video, audio;
-    ok = open_encoder(out, video, mpeg ? "mpeg1video" : "ffv1",
+    ok = open_encoder(out, video, mpeg ? "mpeg1video" : avi ? "mpeg4" : "ffv1",
                       [](AVCodecContext* c, const void* user) {
                         auto* v = static_cast<const Video_File*>(user);
                         c->width = v->width;
@@ -82,6 +85,10 @@ inline bool Write_Video_File(const std::string& path, const Video_File& v) {
                           c->bit_rate = 2000000;
                           c->gop_size = 6;
                           c->max_b_frames = 2;
+                        } else if (v->kind == Video_File::Kind::Avi) {
+                          c->pix_fmt = AV_PIX_FMT_YUV420P;
+                          c->bit_rate = 2000000;
+                          c->gop_size = 12;
                         } else {
                           c->pix_fmt = AV_PIX_FMT_BGR0;
                         }

@@ -9,6 +9,7 @@
 #include "platform/display.h"
 #include "platform/input.h"
 #include "platform/memory.h"
+#include "sound/sound.h"
 
 namespace {
 
@@ -62,8 +63,10 @@ void place_frame(const Anim_Player* player, Placement& out, int x, int y, int fl
 }
 
 // Presents the frame buffer; true when Escape was pressed. *shown_ms receives the
-// frame's length (0 when the frame was skipped).
+// frame's length (0 when the frame was skipped). A scene's music goes on under
+// the animation: its stream is fed on every frame, as the scene would.
 bool present(int32_t* shown_ms) {
+  Music_Feed();
   int shown = Present_Frame(nullptr);
   if (shown_ms != nullptr) *shown_ms = shown == 0 ? Clock_Delta() : 0;
   for (int32_t key = Read_Key(); key != 0; key = Read_Key()) {
@@ -143,10 +146,10 @@ int Anim_Play(const char* file, int x, int y, int flags) {
 
   Mem_Free(place.converted);
   Mem_Free(place.zoomed);
-  if (sound != nullptr) {
-    Stream_Stop();
-    if (!sound_was_on) Sound_Shutdown();
-  }
+  // Only a stream this player started is stopped: when the scene's music held
+  // the stream, Stream_Start failed and the stream is still the music's.
+  if (streaming) Stream_Stop();
+  if (sound != nullptr && !sound_was_on) Sound_Shutdown();
   Anim_Close(player);
   return 0;
 }

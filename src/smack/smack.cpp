@@ -43,28 +43,44 @@ constexpr int Max_Packets_Without_Frame = 4096;
 
 namespace {
 
-// A demultiplexer reading one file slot through the file layer.
+// A demultiplexer reading one file slot through the file layer (so memory files
+// and case-insensitive names work), with a position and bounds of its own. The
+// file layer keeps a slot's end-of-file failure until the slot is closed, which
+// is right for the game's reads but not for a demultiplexer that probes the end
+// of a file and then seeks back: reads here are cut at the file's size, so the
+// slot never reads past its end and its error never sets.
 struct Input {
   int slot = -1;
   int64_t size = 0;
+  int64_t position = 0;
   AVIOContext* io = nullptr;
   AVFormatContext* format = nullptr;
 };
 
 int read_slot(void* opaque, uint8_t* buffer, int size) {
   auto* in = static_cast<Input*>(opaque);
-  int n = File_Read(in->slot, buffer, size);
-  return n > 0 ? n : AVERROR_EOF;
+  int64_t left = in->size - in->position;
+  if (left <= 0 || size <= 0) return AVERROR_EOF;
+  int wanted = left < size ? static_cast<int>(left) : size;
+  int n = File_Read(in->slot, buffer, wanted);
+  // Nothing although the file should hold more: it changed under us.
+  if (n <= 0) return AVERROR_EOF;
+  in->position += n;
+  return n;
 }
 
 int64_t seek_slot(void* opaque, int64_t offset, int whence) {
   auto* in = static_cast<Input*>(opaque);
   whence &= ~AVSEEK_FORCE;
   if (whence == AVSEEK_SIZE) return in->size;
-  int64_t target = whence == SEEK_SET ? offset : whence == SEEK_CUR ? File_Tell(in->slot) + offset : in->size + offset;
+  int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? in->position : whence == SEEK_END ? in->size : -1;
+  if (base < 0) return -1;
+  int64_t target = base + offset;
   if (target < 0 || target > in->size) return -1;
   File_Seek(in->slot, static_cast<int>(target), 0);
-  return File_Tell(in->slot);
+  if (File_Error() != 0) return -1;
+  in->position = target;
+  return target;
 }
 
 void close_input(Input& in) {
@@ -86,6 +102,7 @@ bool open_input(const char* name, Input& in) {
     return false;
   }
   in.size = size;
+  in.position = 0;
   constexpr int Buffer_Size = 32768;
   auto* buffer = static_cast<unsigned char*>(av_malloc(Buffer_Size));
   in.io = avio_alloc_context(buffer, Buffer_Size, 0, &in, read_slot, nullptr, seek_slot);
@@ -201,14 +218,13 @@ struct Smack_Decoder {
   uint64_t base = 0;
   uint64_t period = 0;  // counter units per frame
   Sound* sound = nullptr;
-  int channel = 0;
-  uint64_t sound_length = 0;  // counter units
+  int sound_handle = 0;  // the movie's own buffer in the mixer, while it exists
 };
 
 namespace {
 
 void free_decoder(Smack_Decoder* d) {
-  if (d->channel > 0 && Counter_Now() - d->base < d->sound_length) Sound_Stop(d->channel);
+  Sound_Release_Owned(d->sound_handle);
   Sound_Free(d->sound);
   sws_freeContext(d->scaler);
   av_frame_free(&d->frame);
@@ -346,10 +362,6 @@ Smack* SmackOpen(const char* name, uint32_t /*flags*/, uint32_t /*extra_buffers*
   smack->Rate_Den = static_cast<uint32_t>(rate.den);
   smack->decoder = d;
   d->period = Counter_Frequency() * static_cast<uint64_t>(rate.den) / static_cast<uint64_t>(rate.num);
-  if (sound != nullptr) {
-    uint64_t frame_bytes = (sound->bits / 8) * (sound->stereo + 1u);
-    d->sound_length = static_cast<uint64_t>(sound->size) / frame_bytes * Counter_Frequency() / sound->rate;
-  }
   return smack;
 }
 
@@ -359,10 +371,11 @@ int SmackDoFrame(Smack* smack) {
   if (!d->started) {
     d->started = true;
     d->base = Counter_Now();
-    // Not looping, but on a channel of its own so it can be stopped.
+    // The sound is the movie's own buffer, outside the scene's channels, so
+    // that closing the movie (also before its end) silences it.
     if (d->sound != nullptr) {
-      int channel = Sound_Play(d->sound, 255, 0, 2);
-      d->channel = channel > 0 ? channel : 0;
+      int handle = Sound_Play_Owned(d->sound, 255, 0);
+      d->sound_handle = handle > 0 ? handle : 0;
     }
   }
   bool fresh = false;
@@ -415,11 +428,7 @@ int SmackWait(Smack* smack) {
 #ifdef OSTERLIN_HAVE_FFMPEG
   Smack_Decoder* d = smack->decoder;
   if (!d->started) return 0;
-  uint64_t now = Counter_Now();
-  // Once the sound has played out its channel is free for others: forget it, so
-  // that closing the movie cannot stop someone else's sound.
-  if (d->channel > 0 && now - d->base >= d->sound_length) d->channel = 0;
-  return now < d->base + d->period * smack->FrameNum ? 1 : 0;
+  return Counter_Now() < d->base + d->period * smack->FrameNum ? 1 : 0;
 #else
   return 0;
 #endif

@@ -20,6 +20,7 @@ struct Channel {
 // Guarded by Sound_Lock().
 Channel channels[Sound_Channel_Count];
 std::vector<int> one_shots;  // buffers of sounds started with flags 0: outside the table
+std::vector<int> owned;      // buffers of Sound_Play_Owned, until their owner releases them
 bool initialised = false;
 int32_t status = -1;
 Sound_Output output_mode = Sound_Output::Device;
@@ -140,6 +141,7 @@ int Sound_Init() {
   }
   for (Channel& channel : channels) channel = Channel{};
   one_shots.clear();
+  owned.clear();
   initialised = true;
   status = 0;
   return 0;
@@ -164,6 +166,7 @@ void Sound_Shutdown() {
   }
   Sound_Mixer().release_all();
   one_shots.clear();
+  owned.clear();
   initialised = false;
   status = -1;
 }
@@ -215,6 +218,35 @@ int Sound_Play(const Sound* sound, int volume, int pan, uint32_t flags) {
   entry.sound = sound;
   entry.buffer = buffer;
   return (flags & 1) != 0 ? chosen + 1 : 0;
+}
+
+int Sound_Play_Owned(const Sound* sound, int volume, int pan) {
+  std::lock_guard lock(Sound_Lock());
+  if (!initialised || sound == nullptr || sound->data == nullptr) return -1;
+  Mixer& mixer = Sound_Mixer();
+  Mixer_Format format;
+  format.rate = sound->rate;
+  format.bits = sound->bits;
+  format.channels = sound->stereo + 1;
+  int buffer = mixer.create(format, sound->size, sound->data);
+  if (buffer == 0) return -1;
+  apply_volume_pan(buffer, std::clamp(volume, 0, 255), std::clamp(pan, -255, 255));
+  if (!mixer.play(buffer, false)) {
+    mixer.release(buffer);
+    return -1;
+  }
+  owned.push_back(buffer);
+  return buffer;
+}
+
+void Sound_Release_Owned(int handle) {
+  std::lock_guard lock(Sound_Lock());
+  // Only handles given out by Sound_Play_Owned: a stale or foreign number must
+  // not release a tracked channel's buffer.
+  auto it = std::find(owned.begin(), owned.end(), handle);
+  if (it == owned.end()) return;
+  owned.erase(it);
+  Sound_Mixer().release(handle);
 }
 
 void Sound_Stop(int channel) {

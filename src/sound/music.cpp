@@ -17,6 +17,8 @@ int slot = -1;
 Wav_Info* info = nullptr;
 uint8_t* staging = nullptr;
 uint32_t data_position = 0;  // bytes of the data already read in the current pass
+int last_volume = 255;       // as last given, for Music_Feed
+int last_pan = 0;
 
 // Reads the next block into the staging block. Data shorter than a block is read
 // as many times as it takes to fill it. A read that delivers nothing (the file
@@ -56,6 +58,8 @@ void Music_Play(const char* name, int volume, int pan) {
   std::lock_guard lock(Sound_Lock());
   if (Sound_Status() != 0 || name == nullptr) return;
   Music_Stop();
+  last_volume = volume;
+  last_pan = pan;
   info = Wav_Read_Info(name);
   if (info == nullptr) return;
   staging = static_cast<uint8_t*>(Mem_Alloc(Block_Size));
@@ -82,7 +86,14 @@ void Music_Play(const char* name, int volume, int pan) {
 void Music_Update(int volume, int pan) {
   std::lock_guard lock(Sound_Lock());
   if (!active) return;
+  last_volume = volume;
+  last_pan = pan;
   if (Stream_Feed(staging, volume, pan) == 1) read_block();
+}
+
+void Music_Feed() {
+  std::lock_guard lock(Sound_Lock());
+  Music_Update(last_volume, last_pan);
 }
 
 void Music_Stop() {

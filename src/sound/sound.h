@@ -68,6 +68,15 @@ void Sound_Set(int channel, int volume, int pan);   // a playing channel's volum
 void Sound_Refresh();                               // frees channels that have finished
 int32_t Sound_Position(int channel);                // play position in bytes, 0 if free
 
+// Sounds owned by their caller (a video's sound track): played once from the
+// start in a mixer buffer of their own, outside the eight tracked channels, so
+// they never take a channel from the scene and are never freed by a refresh.
+// Sound_Play_Owned returns a handle (> 0), or -1 without output or sound;
+// Sound_Release_Owned stops and frees it (0, unknown and stale handles are
+// ignored; Sound_Shutdown releases every buffer).
+int Sound_Play_Owned(const Sound* sound, int volume, int pan);
+void Sound_Release_Owned(int handle);
+
 // Engine scales to the mixer's: hundredths of a decibel (-10000..0), pan x 10.
 int32_t Sound_Volume_To_Hundredths(int volume);
 int32_t Sound_Pan_To_Hundredths(int pan);
@@ -88,4 +97,7 @@ void Stream_Stop();
 // called every frame (and by the load timer).
 void Music_Play(const char* name, int volume, int pan);
 void Music_Update(int volume, int pan);
+// Music_Update at the volume and pan last given to Music_Play or Music_Update:
+// for players that keep the music going without knowing its level.
+void Music_Feed();
 void Music_Stop();

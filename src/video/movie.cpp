@@ -8,6 +8,7 @@
 // with a sound device, without one, and when a recorded run is replayed.
 #include "video/movie.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -59,7 +60,10 @@ int Movie_Play(const char* file) {
   if (movie == nullptr) return 0;
   // Only releases of the key that happen during the movie end it.
   Forget_Key_Releases();
+  // The movie is drawn over the last screen shown, which stays around a movie
+  // smaller than the screen (black only when nothing was shown yet).
   std::vector<uint16_t> frame(static_cast<size_t>(Screen_Width) * Screen_Height, 0);
+  if (const uint16_t* shown = Display_Last_Frame()) std::copy(shown, shown + frame.size(), frame.begin());
   // Decoded as 5-6-5 whatever the display: presenting converts to its format.
   while (true) {
     // Messages first, so that a release ends the movie before another frame.

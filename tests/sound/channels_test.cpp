@@ -124,6 +124,59 @@ TEST_F(Pull_Sound, OneShotsTakeNoChannelAndAreReleasedWhenDone) {
   Sound_Free(shot);
 }
 
+// A video's sound: outside the eight channels, silent from the moment its owner
+// releases it, and never released by anyone else.
+TEST_F(Pull_Sound, OwnedSoundsTakeNoChannelAndStopWhenReleased) {
+  Sound* track = make_sound(44100, 16, 0, 44100);  // one second of a constant level
+  std::vector<int16_t> level(44100, 5000);
+  std::memcpy(track->data, level.data(), track->size);
+  Sound* loop = make_sound(44100, 16, 0, 100);
+
+  int handle = Sound_Play_Owned(track, 255, 0);
+  ASSERT_GT(handle, 0);
+  for (int i = 1; i <= 8; ++i) EXPECT_EQ(Sound_Play(loop, 255, 0, 1), i);
+  // A refresh or a take-over leaves it alone.
+  Sound_Refresh();
+  EXPECT_EQ(Sound_Play(loop, 255, 0, 3), -1);
+  for (int i = 1; i <= 8; ++i) Sound_Stop(i);
+  Clock_Tick();
+  ASSERT_EQ(output.size(), 2u * 1323);
+  EXPECT_EQ(output[2 * 1322], 5000);
+
+  // Handles that are not owned sounds change nothing; the real one silences it.
+  Sound_Release_Owned(0);
+  Sound_Release_Owned(-1);
+  Sound_Release_Owned(handle + 1);
+  Clock_Tick();
+  EXPECT_EQ(output.back(), 5000);
+  Sound_Release_Owned(handle);
+  Sound_Release_Owned(handle);  // twice: ignored
+  output.clear();
+  Clock_Tick();
+  EXPECT_EQ(output, std::vector<int16_t>(2 * 1323, 0));
+  EXPECT_EQ(Sound_Mixer().buffer_count(), 0u);
+
+  // A channel's buffer cannot be released through this door.
+  int channel = Sound_Play(loop, 255, 0, 1);
+  ASSERT_EQ(channel, 1);
+  for (int id = 1; id <= handle + 20; ++id) Sound_Release_Owned(id);
+  EXPECT_EQ(Sound_Mixer().buffer_count(), 1u);
+
+  // Played out, it stays (stopped) until released; shutdown frees it too.
+  int short_one = Sound_Play_Owned(loop, 255, 0);
+  ASSERT_GT(short_one, 0);
+  Clock_Tick();
+  Sound_Refresh();
+  EXPECT_EQ(Sound_Mixer().buffer_count(), 2u);
+  Sound_Shutdown();
+  EXPECT_EQ(Sound_Play_Owned(track, 255, 0), -1);  // no output
+  Sound_Release_Owned(short_one);
+  ASSERT_EQ(Sound_Init(), 0);
+  EXPECT_EQ(Sound_Play_Owned(nullptr, 255, 0), -1);
+  Sound_Free(track);
+  Sound_Free(loop);
+}
+
 TEST_F(Pull_Sound, VolumeAndPanAreClampedOnTheWayToTheOutput) {
   std::vector<int16_t> samples(1323, 10000);
   Sound* sound = make_sound(44100, 16, 0, 1323);

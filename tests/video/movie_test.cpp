@@ -107,14 +107,21 @@ class MovieTest : public testing::Test {
 
 TEST_F(MovieTest, OneFrameMovieShowsOnceAndReturns) {
   std::string path = lossless("one.nut", 1);
+  // The scene's last screen, then something else drawn but not shown.
   std::memset(Screen_Buffer(), 0x55, Screen_Width * Screen_Height * 2);
+  Present_Frame(nullptr);
+  std::memset(Screen_Buffer(), 0x11, Screen_Width * Screen_Height * 2);
+  presents = 0;
   EXPECT_EQ(Movie_Play(path.c_str()), 1);
   EXPECT_EQ(presents, 1);
   EXPECT_EQ(last(0, 0), frame_colour(0).pixel());
   EXPECT_EQ(last(63, 47), 0xFFFF);
-  EXPECT_EQ(last(64, 0), 0);  // outside the movie: black
+  // Around the movie the last screen stays.
+  EXPECT_EQ(last(64, 0), 0x5555);
+  EXPECT_EQ(last(0, 48), 0x5555);
+  EXPECT_EQ(last(639, 479), 0x5555);
   // The scene's frame buffer is left alone.
-  EXPECT_EQ(Screen_Buffer()[0], 0x5555);
+  EXPECT_EQ(Screen_Buffer()[0], 0x1111);
 }
 
 TEST_F(MovieTest, FramesFollowTheFileRateAndUnplayableFilesReturnZero) {
@@ -273,6 +280,63 @@ TEST_F(MovieTest, MovieSoundPlaysThroughThePulledMixer) {
   Sound_Set_Output_Mode(Sound_Output::Device);
 }
 
+// A movie's sound belongs to the movie: it ends with the movie, also when the
+// movie is interrupted or a node video closes early, and it never holds one of
+// the scene's eight channels.
+TEST_F(MovieTest, MovieSoundEndsWithTheMovieAndTakesNoChannel) {
+  Video_File v;
+  v.width = 64;
+  v.height = 48;
+  v.fps = 10;
+  for (int i = 0; i < 30; ++i) v.frames.push_back(rgb_frame(64, 48, i % 3));
+  v.sound_rate = 22050;
+  v.stereo = false;
+  v.samples.assign(22050 * 3, 8000);  // as long as the pictures
+  std::string path = dir_.file("long.nut");
+  ASSERT_TRUE(Write_Video_File(path, v));
+
+  Sound_Set_Output_Mode(Sound_Output::Pull);
+  ASSERT_EQ(Sound_Init(), 0);
+  Clock_Set_Tick_Listener(on_tick_with_sound);
+  static int64_t heard = 0;
+  Sound_Set_Pull_Sink(
+      [](const int16_t* samples, int frames, void*) {
+        for (int i = 0; i < 2 * frames; ++i) heard += samples[i] != 0;
+      },
+      nullptr);
+  auto heard_in_a_second = [] {
+    heard = 0;
+    for (int i = 0; i < 10; ++i) Sound_Pull(100);
+    return heard;
+  };
+
+  // Ended by the key after a few frames: the sound was heard, then silence.
+  heard = 0;
+  scheduled = {{5, {Platform_Event_Type::Key_Up, 222, 40}}};
+  EXPECT_EQ(Movie_Play(path.c_str()), 1);
+  EXPECT_EQ(presents, 5);
+  EXPECT_GT(heard, 0);
+  EXPECT_EQ(heard_in_a_second(), 0);
+
+  // A node video: all eight channels stay free for the scene while it plays.
+  Picture* picture = Picture_Create("warpfix", 640, 480, 16);
+  Node_Picture_Replace(picture);
+  ASSERT_EQ(Node_Video_Open(path.c_str(), picture), 1);
+  ASSERT_TRUE(Node_Video_Open_Now());
+  Sound* loop = Sound_Create("loop", 22050, 16, 0, 100);
+  for (int i = 1; i <= 8; ++i) EXPECT_EQ(Sound_Play(loop, 255, 0, 1), i);
+  for (int i = 1; i <= 8; ++i) Sound_Stop(i);
+  Sound_Free(loop);
+  EXPECT_GT(heard_in_a_second(), 0);
+  // The next node picture closes the video, and its sound with it.
+  Node_Video_Close();
+  EXPECT_EQ(heard_in_a_second(), 0);
+
+  Sound_Set_Pull_Sink(nullptr, nullptr);
+  Sound_Shutdown();
+  Sound_Set_Output_Mode(Sound_Output::Device);
+}
+
 // Damaged copies of a Smacker file and of a lossless file: refused or decoded
 // without reading or writing out of bounds.
 TEST_F(MovieTest, DamagedMoviesAreRefusedOrDecodedSafely) {
@@ -384,6 +448,57 @@ TEST_F(MovieTest, MpegPlaysFullScreenUntilItsEndOrTheKeyPress) {
   presents = 0;
   Mpeg_Play(dir_.file("absent.mpg").c_str());
   EXPECT_EQ(presents, 0);
+}
+
+// A second of MPEG-1 program stream and of AVI, each with its sound: the reader
+// probes the end of these files and seeks back, after which every frame must
+// still be read and shown.
+std::vector<int> levels_seen;
+void note_level(const uint16_t* frame) {
+  int green = ((frame[240 * Screen_Width + 320] >> 5) & 63) << 2;
+  levels_seen.push_back((green - 24 + 4) / 8);  // frame i is grey 24 + 8 i
+}
+
+TEST_F(MovieTest, MpegProgramStreamsAndAviFilesPlayEveryFrame) {
+  const Video_File::Kind kinds[] = {Video_File::Kind::Mpeg, Video_File::Kind::Avi};
+  for (Video_File::Kind kind : kinds) {
+    bool mpeg = kind == Video_File::Kind::Mpeg;
+    SCOPED_TRACE(mpeg ? "MPEG" : "AVI");
+    Video_File v;
+    v.kind = kind;
+    v.width = 160;
+    v.height = 120;
+    v.fps = 25;
+    // Frame i is grey 24 + 8 i below a band of noise that makes the encoder
+    // spend its whole rate, so the file is as large as a real one of a second.
+    uint32_t seed = 7;
+    for (int i = 0; i < 25; ++i) {
+      Bytes frame(160 * 120 * 3, static_cast<uint8_t>(24 + 8 * i));
+      for (size_t k = 0; k < 160 * 32 * 3; ++k) frame[k] = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+      v.frames.push_back(frame);
+    }
+    v.sound_rate = 44100;
+    v.samples.assign(44100 * 2, 3000);
+    std::string path = dir_.file(mpeg ? "second.mpg" : "second.avi");
+    ASSERT_TRUE(Write_Video_File(path, v));
+
+    Smack* smack = SmackOpen(path.c_str(), 0, 0);
+    ASSERT_NE(smack, nullptr);
+    EXPECT_EQ(smack->Frames, 25u);
+    SmackClose(smack);
+
+    levels_seen.clear();
+    Display_Set_Present_Listener(note_level);
+    Mpeg_Play(path.c_str());
+    Display_Set_Present_Listener(nullptr);
+    std::vector<int> shown;
+    for (int level : levels_seen) {
+      if (shown.empty() || shown.back() != level) shown.push_back(level);
+    }
+    std::vector<int> every(25);
+    for (int i = 0; i < 25; ++i) every[i] = i;
+    EXPECT_EQ(shown, every);
+  }
 }
 
 }  // namespace
