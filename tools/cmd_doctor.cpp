@@ -86,8 +86,9 @@ void script_rows(const char* name, const std::string& shown, bool required, cons
                                  : "compilation stops before the end (" + plural(check.nodes, "node") + " read)",
                   check.complete ? "" : fix});
   for (const Script_Problem& p : check.problems) {
+    // The lines belong to the problem above: they explain it, the fix is the same.
     rows.push_back({check.complete ? Doctor_Status::Note : Doctor_Status::Problem,
-                    shown + ":" + std::to_string(p.line), p.message, check.complete ? "" : fix});
+                    shown + ":" + std::to_string(p.line), p.message, {}});
   }
 }
 
@@ -229,7 +230,9 @@ int run(const std::vector<std::string>& arguments) {
   std::string first;
   for (const Section& section : sections) {
     for (const Doctor_Row& row : section.rows) {
-      if (row.status != Doctor_Status::Problem) continue;
+      // Rows without a fix are summaries or explanations of a problem counted
+      // on its own row.
+      if (row.status != Doctor_Status::Problem || row.fix.empty()) continue;
       ++problems;
       if (first.empty()) first = row.fix;
     }
