@@ -20,30 +20,86 @@ bool size_acceptable(long long width, long long height, std::string* error) {
   return true;
 }
 
-bool read_png(const uint8_t* data, size_t size, Rgb_Image& out, std::string* error) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_memory(&image, data, size)) {
-    *error = std::string("damaged PNG: ") + image.message;
-    png_image_free(&image);
+// PNG through libpng's row interface: samples are taken as stored (no gamma
+// conversion, as the game's own pictures are), reduced to 8 bits, palettes and
+// grey expanded, alpha composited over black.
+struct Png_Memory {
+  const uint8_t* data;
+  size_t size;
+  size_t at;
+};
+
+void png_memory_read(png_structp png, png_bytep out, size_t count) {
+  Png_Memory* m = static_cast<Png_Memory*>(png_get_io_ptr(png));
+  if (count > m->size - m->at) png_error(png, "the file ends early");
+  std::memcpy(out, m->data + m->at, count);
+  m->at += count;
+}
+
+void png_fail(png_structp png, png_const_charp message) {
+  std::string* error = static_cast<std::string*>(png_get_error_ptr(png));
+  *error = std::string("damaged PNG: ") + message;
+  png_longjmp(png, 1);
+}
+
+void png_quiet(png_structp, png_const_charp) {}
+
+// State that must survive a longjmp out of libpng lives here, not in locals of
+// the function that calls setjmp.
+struct Png_Read {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  Png_Memory memory{};
+  std::vector<uint8_t> rgba;
+  std::vector<png_bytep> rows;
+};
+
+bool read_png_into(Png_Read& r, Rgb_Image& out, std::string* error) {
+  r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, error, png_fail, png_quiet);
+  if (r.png == nullptr) {
+    *error = "cannot start the PNG reader";
     return false;
   }
-  if (!size_acceptable(image.width, image.height, error)) {
-    png_image_free(&image);
+  r.info = png_create_info_struct(r.png);
+  if (r.info == nullptr || setjmp(png_jmpbuf(r.png))) {
+    if (error->empty()) *error = "damaged PNG";
+    png_destroy_read_struct(&r.png, &r.info, nullptr);
     return false;
   }
-  image.format = PNG_FORMAT_RGB;
-  std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image), 0);  // zero: alpha composited over black
-  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
-    *error = std::string("damaged PNG: ") + image.message;
-    png_image_free(&image);
+  png_set_read_fn(r.png, &r.memory, png_memory_read);
+  png_read_info(r.png, r.info);
+  const png_uint_32 width = png_get_image_width(r.png, r.info), height = png_get_image_height(r.png, r.info);
+  if (!size_acceptable(width, height, error)) {
+    png_destroy_read_struct(&r.png, &r.info, nullptr);
     return false;
   }
-  out.width = static_cast<int>(image.width);
-  out.height = static_cast<int>(image.height);
-  out.rgb = std::move(pixels);
+  png_set_expand(r.png);
+  png_set_strip_16(r.png);
+  png_set_gray_to_rgb(r.png);
+  png_set_add_alpha(r.png, 0xFF, PNG_FILLER_AFTER);
+  png_set_interlace_handling(r.png);
+  png_read_update_info(r.png, r.info);
+  if (png_get_rowbytes(r.png, r.info) != static_cast<size_t>(width) * 4) png_error(r.png, "unexpected row layout");
+  r.rgba.assign(static_cast<size_t>(width) * height * 4, 0);
+  r.rows.resize(height);
+  for (png_uint_32 y = 0; y < height; ++y) r.rows[y] = &r.rgba[static_cast<size_t>(y) * width * 4];
+  png_read_image(r.png, r.rows.data());
+  png_read_end(r.png, nullptr);
+  png_destroy_read_struct(&r.png, &r.info, nullptr);
+  out.width = static_cast<int>(width);
+  out.height = static_cast<int>(height);
+  out.rgb.resize(static_cast<size_t>(width) * height * 3);
+  for (size_t i = 0, n = static_cast<size_t>(width) * height; i < n; ++i) {
+    const uint8_t* p = &r.rgba[i * 4];
+    for (int c = 0; c < 3; ++c) out.rgb[i * 3 + c] = static_cast<uint8_t>((p[c] * p[3] + 127) / 255);
+  }
   return true;
+}
+
+bool read_png(const uint8_t* data, size_t size, Rgb_Image& out, std::string* error) {
+  Png_Read r;
+  r.memory = {data, size, 0};
+  return read_png_into(r, out, error);
 }
 
 struct Jpeg_Error {

@@ -1,7 +1,7 @@
 // Reading PNG and JPEG pictures into plain 8-bit R, G, B pixels, for the import
 // commands. Every kind of PNG (palette, grey, alpha, 16 bits, interlaced) and
 // every JPEG libjpeg decodes (grey, colour, CMYK) comes out the same way; alpha
-// is composited over black.
+// is composited over black, and samples are taken as stored (no gamma change).
 #pragma once
 #include <cstdint>
 #include <string>
