@@ -194,6 +194,37 @@ TEST(ImportPanorama, SmoothPictureRoundTripsAbove30Db) {
   EXPECT_GE(photo_psnr, 25.0);
 }
 
+TEST(ImportPanorama, FinestDetailAveragesInsteadOfAliasing) {
+  Temp_Dir dir;
+  // A checkerboard of single pixels is finer than any face pixel, everywhere on
+  // the sphere (near the poles most of all): every face pixel must come out as
+  // its mean grey, not as a pattern of black and white.
+  const int width = 4096, height = 2048;
+  std::vector<uint8_t> board(static_cast<size_t>(width) * height * 3);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const uint8_t v = ((x + y) & 1) ? 255 : 0;
+      std::fill_n(&board[(static_cast<size_t>(y) * width + x) * 3], 3, v);
+    }
+  }
+  dir.write("board.png", Png_Rgb(board, width, height));
+  ASSERT_EQ(Run_Tool(dir, "import panorama " + Quoted(dir.file("board.png")) + " " + Quoted(dir.file("B.ROZ"))).status, 0);
+  Node_Picture_Target target;
+  ASSERT_EQ(target.load(dir.file("B.ROZ")), 0);
+  for (int face = 0; face < zel_vr::Face_Count; ++face) {
+    double sum = 0, squares = 0;
+    for (int i = 0; i < zel_vr::Face_Pixels; ++i) {
+      const double g = Expand_565(target.cube()[static_cast<size_t>(face) * zel_vr::Face_Pixels + i]).g;
+      sum += g;
+      squares += g * g;
+    }
+    const double mean = sum / zel_vr::Face_Pixels;
+    const double deviation = std::sqrt(squares / zel_vr::Face_Pixels - mean * mean);
+    EXPECT_NEAR(mean, 127.5, 4) << "face " << face;
+    EXPECT_LT(deviation, 8) << "face " << face;
+  }
+}
+
 TEST(ImportPanorama, DirectionsLandOnTheFacesTheRendererShows) {
   Temp_Dir dir;
   // Six regions told apart by colour: up, down, and the four quarters of yaw.
