@@ -67,7 +67,7 @@ std::string plural(int n, const char* word) {
 // A script's own rows: found, compiled to the end, its problems by line.
 void script_rows(const char* name, const std::string& shown, bool required, const std::string& fix,
                  std::vector<Doctor_Row>& rows, bool* usable) {
-  Script_Check check = Doctor_Check_Script(name);
+  Doctor_Script_Check check = Doctor_Check_Script(name);
   *usable = check.readable;
   if (!check.readable) {
     rows.push_back({required ? Doctor_Status::Problem : Doctor_Status::Note, name,
@@ -85,7 +85,7 @@ void script_rows(const char* name, const std::string& shown, bool required, cons
                   check.complete ? "compiles to the end, with remarks below"
                                  : "compilation stops before the end (" + plural(check.nodes, "node") + " read)",
                   check.complete ? "" : fix});
-  for (const Script_Problem& p : check.problems) {
+  for (const Doctor_Script_Problem& p : check.problems) {
     // The lines belong to the problem above: they explain it, the fix is the same.
     rows.push_back({check.complete ? Doctor_Status::Note : Doctor_Status::Problem,
                     shown + ":" + std::to_string(p.line), p.message, {}});

@@ -14,21 +14,21 @@ struct Doctor_Row {
 };
 
 // A script checked: the problems the compiler meets, with 1-based line numbers.
-struct Script_Problem {
+struct Doctor_Script_Problem {
   int line;
   std::string message;
 };
-struct Script_Check {
+struct Doctor_Script_Check {
   bool readable = false;   // the file (or its packed form) was found and read
   bool complete = false;   // compilation reached the end of the text
   int nodes = 0;
   int booleans = 0;
-  std::vector<Script_Problem> problems;
+  std::vector<Doctor_Script_Problem> problems;
 };
 // Checks the script `name` in the current folder (packed form first, as the
 // engine reads it). Kept behind this one function so that the checker can be
 // exchanged without touching the rest of the doctor.
-Script_Check Doctor_Check_Script(const char* name);
+Doctor_Script_Check Doctor_Check_Script(const char* name);
 
 // Every file a level script names, checked in the current folder (the level's
 // own): node pictures decode, zone files read and fit their tests, sounds,

@@ -223,8 +223,8 @@ std::string picture_trouble(const std::string& name, const Warp& warp) {
 
 }  // namespace
 
-Script_Check Doctor_Check_Script(const char* name) {
-  Script_Check check;
+Doctor_Script_Check Doctor_Check_Script(const char* name) {
+  Doctor_Script_Check check;
   std::vector<uint8_t> text;
   Script_Load_Text(name, text);
   if (text.empty()) return check;
@@ -264,7 +264,7 @@ Script_Check Doctor_Check_Script(const char* name) {
   std::stable_sort(observer.found.begin(), observer.found.end(),
                    [](const auto& a, const auto& b) { return a.offset < b.offset; });
   for (const auto& f : observer.found) {
-    Script_Problem p{line_of(text, f.offset), f.message};
+    Doctor_Script_Problem p{line_of(text, f.offset), f.message};
     // The compiler reads a node's lines twice; report each once.
     if (!check.problems.empty() && check.problems.back().line == p.line && check.problems.back().message == p.message) {
       continue;

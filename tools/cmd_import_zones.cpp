@@ -117,10 +117,11 @@ class Json_Parser {
       if (!digits()) return fail("a digit must follow the exponent");
     }
     std::string token = text_.substr(start, pos_ - start);
-    // Mantissa and exponent by hand: strtod would read the decimal point of the
-    // user's locale.
-    double mantissa = 0.0, scale = 1.0;
-    int exponent = 0;
+    // Digits and exponent by hand (strtod would read the decimal point of the
+    // user's locale), scaled once by a power of ten, so that the nine digits a
+    // float is written with read back as the same float.
+    double mantissa = 0.0;
+    int exponent = 0, fraction_digits = 0;
     bool negative = false, after_point = false;
     size_t i = 0;
     if (token[i] == '-') negative = (++i, true);
@@ -130,18 +131,20 @@ class Json_Parser {
         continue;
       }
       mantissa = mantissa * 10.0 + (token[i] - '0');
-      if (after_point) scale *= 10.0;
+      if (after_point) ++fraction_digits;
     }
     if (i < token.size()) {
       bool exponent_negative = false;
       for (++i; i < token.size(); ++i) {
         if (token[i] == '-') exponent_negative = true;
-        else if (token[i] != '+' && exponent < 1000) exponent = exponent * 10 + (token[i] - '0');
+        else if (token[i] != '+' && exponent < 10000) exponent = exponent * 10 + (token[i] - '0');
       }
       if (exponent_negative) exponent = -exponent;
     }
+    const int scale = exponent - fraction_digits;
+    double value = scale < 0 ? mantissa / std::pow(10.0, -scale) : mantissa * std::pow(10.0, scale);
     out.kind = Json::Number;
-    out.number = (negative ? -mantissa : mantissa) / scale * std::pow(10.0, exponent);
+    out.number = negative ? -value : value;
     return true;
   }
   bool string(std::string& out) {

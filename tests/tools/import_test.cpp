@@ -365,21 +365,26 @@ TEST(ImportZones, JsonToZoneFileReadByTheEngine) {
     "zones": [
       {"index": 1, "left": 1.5, "right": 2.25, "top": 1.0, "bottom": 2.0, "tests": [{"trigger": 0}]},
       {"index": 0, "a1": -0.5, "a2": 0.5e0, "b1": 1.25, "b2": 1.875, "label": "door"},
-      {"index": 2, "a1": 10, "a2": 630, "b1": 0, "b2": 479}
+      {"index": 2, "a1": 10, "a2": 630, "b1": 0, "b2": 479},
+      {"index": 3, "a1": 6.28318548, "a2": 1.57079637, "b1": 1e-05, "b2": -2.5E+2}
     ]
   })"));
   Tool_Result r = Run_Tool(dir, "import zones " + Quoted(dir.file("hall.json")) + " " + Quoted(dir.file("HALL.ZON")));
   ASSERT_EQ(r.status, 0) << r.errors;
   std::vector<Zone> zones = Zone_File_Load(dir.file("HALL.ZON").c_str());
-  ASSERT_EQ(zones.size(), 3u);
-  const float expected[3][4] = {{-0.5f, 0.5f, 1.25f, 1.875f}, {1.5f, 2.25f, 1.0f, 2.0f}, {10, 630, 0, 479}};
-  for (int i = 0; i < 3; ++i) {
+  ASSERT_EQ(zones.size(), 4u);
+  // Floats written with nine digits read back exactly.
+  const float expected[4][4] = {{-0.5f, 0.5f, 1.25f, 1.875f},
+                                {1.5f, 2.25f, 1.0f, 2.0f},
+                                {10, 630, 0, 479},
+                                {static_cast<float>(2 * Pi), static_cast<float>(Pi / 2), 1e-05f, -250.0f}};
+  for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(zones[i].a1, expected[i][0]) << i;
     EXPECT_EQ(zones[i].a2, expected[i][1]) << i;
     EXPECT_EQ(zones[i].b1, expected[i][2]) << i;
     EXPECT_EQ(zones[i].b2, expected[i][3]) << i;
   }
-  EXPECT_EQ(Read_Whole_File(dir.file("HALL.ZON")).size(), 4u + 3 * 16);
+  EXPECT_EQ(Read_Whole_File(dir.file("HALL.ZON")).size(), 4u + 4 * 16);
 
   // An empty list gives the zone file of no zones; a bare array is accepted.
   dir.write("none.json", std::string("[]"));
