@@ -436,7 +436,10 @@ void Doctor_Check_Named_Files(const char* name, const std::string& script_name, 
     if (counts[u] == 0) continue;
     const int good = counts[u] - bad[u];
     std::string detail = std::to_string(good) + " of " + std::to_string(counts[u]) +
-                         (order[k] == Use::Picture ? " decode" : order[k] == Use::Zones ? " read" : " open");
+                         (order[k] == Use::Picture ? " decode"
+                          : order[k] == Use::Zones ? " read"
+                          : order[k] == Use::Block_Anim ? " found in their node's picture"
+                                                         : " open");
     rows.push_back({bad[u] ? Doctor_Status::Problem : Doctor_Status::Ok, plural[k], detail, {}});
   }
   rows.insert(rows.end(), details.begin(), details.end());
