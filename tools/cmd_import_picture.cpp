@@ -34,6 +34,15 @@ Float_Image to_float(const Rgb_Image& image) {
   return out;
 }
 
+// The 8-bit picture seen as the filter reads it, so that a large picture is
+// reduced straight from its bytes without a float copy at full size.
+struct Byte_View {
+  const Rgb_Image& image;
+  int width;
+  int height;
+  const uint8_t* at(int x, int y) const { return &image.rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+};
+
 uint8_t to_byte(float v) {
   if (!(v > 0.0f)) return 0;
   if (v >= 255.0f) return 255;
@@ -44,7 +53,8 @@ uint8_t to_byte(float v) {
 // the reduction factor, so that shrinking averages every source pixel it covers
 // (no aliasing) and enlarging interpolates linearly. `wrap` joins the two ends
 // (the horizontal axis of an equirectangular picture); otherwise edges repeat.
-Float_Image resample_axis(const Float_Image& in, int size, bool horizontal, bool wrap) {
+template <typename Image>
+Float_Image resample_axis(const Image& in, int size, bool horizontal, bool wrap) {
   const int source = horizontal ? in.width : in.height;
   const double scale = static_cast<double>(source) / size;
   const double support = scale > 1.0 ? scale : 1.0;
@@ -77,7 +87,7 @@ Float_Image resample_axis(const Float_Image& in, int size, bool horizontal, bool
     for (int i = 0; i < size; ++i) {
       float r = 0, g = 0, b = 0;
       for (const Tap& t : taps[static_cast<size_t>(i)]) {
-        const float* p = horizontal ? in.at(t.index, line) : in.at(line, t.index);
+        const auto* p = horizontal ? in.at(t.index, line) : in.at(line, t.index);
         r += p[0] * t.weight;
         g += p[1] * t.weight;
         b += p[2] * t.weight;
@@ -91,8 +101,9 @@ Float_Image resample_axis(const Float_Image& in, int size, bool horizontal, bool
   return out;
 }
 
-Float_Image resample(const Float_Image& in, int width, int height, bool wrap_horizontal) {
-  Float_Image wide = in.width == width ? in : resample_axis(in, width, true, wrap_horizontal);
+Float_Image resample(const Rgb_Image& in, int width, int height, bool wrap_horizontal) {
+  Float_Image wide = in.width == width ? to_float(in)
+                                       : resample_axis(Byte_View{in, in.width, in.height}, width, true, wrap_horizontal);
   return wide.height == height ? wide : resample_axis(wide, height, false, false);
 }
 
@@ -180,10 +191,9 @@ void sample_equirect(const Float_Image& image, double u, double v, float out[3])
 using Cube_Bgr = std::vector<uint8_t>;
 
 Cube_Bgr cube_from_equirect(const Rgb_Image& source) {
-  Float_Image image = to_float(source);
-  if (image.width > Equirect_Work_Width) {
-    image = resample(image, Equirect_Work_Width, Equirect_Work_Width / 2, true);
-  }
+  Float_Image image = source.width > Equirect_Work_Width
+                          ? resample(source, Equirect_Work_Width, Equirect_Work_Width / 2, true)
+                          : to_float(source);
   equalise_rows(image);
   Cube_Bgr cube(static_cast<size_t>(zel_vr::Buffer_Pixels) * 3);
   const double w = image.width, h = image.height;
@@ -313,7 +323,7 @@ int Import_Picture(const std::vector<std::string>& arguments) {
                                   static_cast<double>(Flat_Height) / image.height);
     const int w = std::max(1, std::min(Flat_Width, static_cast<int>(std::lround(image.width * scale))));
     const int h = std::max(1, std::min(Flat_Height, static_cast<int>(std::lround(image.height * scale))));
-    Float_Image scaled = resample(to_float(image), w, h, false);
+    Float_Image scaled = resample(image, w, h, false);
     Rgb_Image framed{Flat_Width, Flat_Height, std::vector<uint8_t>(Flat_Width * Flat_Height * 3, 0)};
     const int left = (Flat_Width - w) / 2, top = (Flat_Height - h) / 2;
     for (int y = 0; y < h; ++y) {
