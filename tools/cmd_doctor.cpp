@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,6 +19,8 @@
 #include "platform/settings.h"
 #include "scene/engine_targets.h"
 #include "scene/runtime.h"
+#include "scene/script_compiler.h"
+#include "scene/snapshot.h"
 #include "shell/levels.h"
 #include "shell/saved_games.h"
 #include "shell/startup.h"
@@ -92,7 +95,14 @@ void script_rows(const char* name, const std::string& shown, bool required, cons
   }
 }
 
-void installed_rows(Section& section) {
+// A readable saved game, checked later against its level's script.
+struct Saved_Game {
+  std::string name;
+  std::string path;
+  Save_Slot slot;
+};
+
+void installed_rows(Section& section, std::vector<Saved_Game>& games_found) {
   std::vector<Doctor_Row>& rows = section.rows;
   bool usable = false;
   script_rows("osterlin.lst", "osterlin.lst", true,
@@ -134,7 +144,7 @@ void installed_rows(Section& section) {
       continue;
     }
     ++games;
-    rows.push_back({Doctor_Status::Ok, name, "level " + std::to_string(slot.level) + ", " + utf8(Level_Display_Name(slot.level)), {}});
+    games_found.push_back({name, path, slot});
   }
   if (games == 0) rows.push_back({Doctor_Status::Ok, "saved games", "none yet", {}});
   if (access(Install_Path(), W_OK) != 0) {
@@ -164,6 +174,35 @@ void level_rows(uint32_t level, const std::string& disc_origin, Section& section
   const std::string shown = folder + "/osterlin.lst";
   script_rows("osterlin.lst", shown, true, "replace " + shown + " with the one from " + disc, rows, &usable);
   if (usable) Doctor_Check_Named_Files("osterlin.lst", shown, disc, rows);
+}
+
+// A saved game loads only into the script it was saved from: its scene-state
+// block must have the size that script gives, and name one of its nodes.
+void saved_game_rows(const std::vector<Saved_Game>& games, Section& section) {
+  for (const Saved_Game& game : games) {
+    const uint32_t level = game.slot.level;
+    const std::string where = "level " + std::to_string(level) + ", " + utf8(Level_Display_Name(level));
+    const std::string host = host_folder(std::string(Disc_Path()) + Level_Folder_Name(level));
+    if (host.empty() || Set_Directory(host.c_str()) != 0) {
+      section.rows.push_back({Doctor_Status::Note, game.name, where + ": its level folder is missing (see below)", {}});
+      continue;
+    }
+    Script_Compile("osterlin.lst");
+    const Scene_Script* script = Script_Current();
+    const size_t wanted = Scene_State_Size();
+    int32_t node = -1;
+    if (game.slot.snapshot.size() >= 32) std::memcpy(&node, game.slot.snapshot.data() + 28, 4);
+    const bool fits = script != nullptr && script->warp_count > 0 && game.slot.snapshot.size() == wanted &&
+                      node >= 0 && node < script->warp_count;
+    Script_Free();
+    if (fits) {
+      section.rows.push_back({Doctor_Status::Ok, game.name, where, {}});
+    } else {
+      section.rows.push_back({Doctor_Status::Problem, game.name,
+                              where + ": saved from another version of that level's script, it cannot be loaded",
+                              "move " + game.path + " out of the installed folder (its slot becomes free)"});
+    }
+  }
 }
 
 void print(const std::vector<Section>& sections) {
@@ -206,13 +245,15 @@ int run(const std::vector<std::string>& arguments) {
   Node_Picture_Replace(Picture_Create("warpfix", 640, 480, 16));
 
   std::vector<Section> sections;
+  std::vector<Saved_Game> games;
   sections.push_back({"Installed folder " + std::string(Install_Path()), {}});
   if (Set_Directory(Install_Path()) != 0) {
     sections.back().rows.push_back({Doctor_Status::Problem, "folder", "cannot be entered",
                                     "let your user read " + std::string(Install_Path())});
   } else {
-    installed_rows(sections.back());
+    installed_rows(sections.back(), games);
   }
+  saved_game_rows(games, sections.front());
   for (uint32_t level = 1; level <= Level_Count; ++level) {
     sections.push_back({"Level " + std::to_string(level) + ": " + utf8(Level_Display_Name(level)) + " (disc " +
                             std::to_string(Level_Disc(level)) + ")",

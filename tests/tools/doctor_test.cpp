@@ -5,6 +5,9 @@
 #include <fstream>
 #include <string>
 
+#include "scene/script_compiler.h"
+#include "scene/snapshot.h"
+#include "shell/saved_games.h"
 #include "tool_run.h"
 
 namespace fs = std::filesystem;
@@ -133,4 +136,39 @@ TEST_F(Doctor, RefusesWhatIsNotAFolder) {
   EXPECT_NE(r.errors.find("is not a folder"), std::string::npos) << r.errors;
   r = Run_Tool(*dir_, "doctor " + Quoted(dir_->file("demo")) + " --discs " + Quoted(dir_->file("nowhere")));
   EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(Doctor, SavedGamesMustFitTheirLevelsScript) {
+  Temp_Dir dir;
+  const fs::path game = Copy(dir);
+  // The block size a game saved in level 2 has: what the level's script gives.
+  std::vector<uint8_t> script = Read_Whole_File((game / "02VR_ILE" / "osterlin.lst").string());
+  Script_Compile_Text(Script_Text{script.data(), script.size()});
+  const size_t block = Scene_State_Size();
+  Script_Free();
+  ASSERT_GT(block, 32u);
+  auto save = [&](int n, size_t size) {
+    Save_Slot slot;
+    slot.level = 2;
+    slot.caption = {'1', 0, '2', 0, 'L', 0};
+    slot.thumbnail_width = 232;
+    slot.thumbnail_height = 174;
+    slot.thumbnail.assign(232 * 174, 0x1234);
+    slot.snapshot.assign(size, 0);  // node 0, view 0
+    std::vector<uint8_t> bytes = Slot_File_Bytes(slot);
+    std::ofstream(game / ("Saved_" + std::to_string(n) + ".bin"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  };
+  save(1, block);
+  Tool_Result r = Run_Tool(dir, "doctor " + Quoted(game.string()));
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("ok       Saved_1.bin              level 2"), std::string::npos) << r.output;
+
+  // A block of another size was saved from another script: it cannot be loaded.
+  save(3, block + 4);
+  r = Run_Tool(dir, "doctor " + Quoted(game.string()));
+  EXPECT_EQ(r.status, 1) << r.output;
+  EXPECT_NE(r.output.find("PROBLEM  Saved_3.bin"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("another version"), std::string::npos) << r.output;
+  EXPECT_EQ(Last_Line(r.output).rfind("1 problem found. First: move", 0), 0u) << r.output;
 }
