@@ -19,6 +19,7 @@
 #include "scene/runtime.h"
 #include "scene/script_compiler.h"
 #include "scene/view.h"
+#include "script_check.h"
 #include "shell/mpeg.h"
 #include "smack/smack.h"
 #include "sound/sound.h"
@@ -55,32 +56,6 @@ bool present(const std::string& name, long long* size = nullptr) {
   if (size) *size = static_cast<long long>(info.st_size);
   return true;
 }
-
-// ---- The compiler's problems ---------------------------------------------------
-
-class Problem_Observer : public Script_Compile_Observer {
- public:
-  void line_split(int32_t offset, bool raw) override {
-    found.push_back({offset, raw ? "a PLUGIN line longer than 257 characters is read as two lines"
-                                 : "a line longer than 255 characters is read as two lines"});
-  }
-  void closing_line_kept_open(int32_t offset) override {
-    found.push_back({offset, "this ENDPLUGIN line ends in a blank and does not close the PLUGIN block"});
-  }
-  void warp(int32_t offset, int) override { last_warp = offset; }
-  void stopped(Script_Stop why, int32_t offset) override {
-    reason = why;
-    stop = offset;
-  }
-  struct Found {
-    int32_t offset;
-    std::string message;
-  };
-  std::vector<Found> found;
-  Script_Stop reason = Script_Stop::End_Of_Text;
-  int32_t stop = 0;
-  int32_t last_warp = 0;
-};
 
 // ---- What a script names ------------------------------------------------------
 
@@ -224,55 +199,18 @@ std::string picture_trouble(const std::string& name, const Warp& warp) {
 }  // namespace
 
 Doctor_Script_Check Doctor_Check_Script(const char* name) {
+  // The shared checker compiles the script as the engine does; its errors are
+  // what keeps the level from running, its warnings are remarks.
+  const Script_Check_Report report = Script_Check_File(name);
   Doctor_Script_Check check;
-  std::vector<uint8_t> text;
-  Script_Load_Text(name, text);
-  if (text.empty()) return check;
-  check.readable = true;
-  Problem_Observer observer;
-  Script_Compile_Text(Script_Text{text.data(), text.size()}, &observer);
-  const Scene_Script* script = Script_Current();
-  check.nodes = script ? script->warp_count : 0;
-  check.booleans = script ? script->bool_count : 0;
-  const int32_t end = static_cast<int32_t>(text.size());
-  check.complete = observer.reason == Script_Stop::End_Of_Text || observer.stop >= end;
-  std::string stop_message;
-  switch (observer.reason) {
-    case Script_Stop::End_Of_Text: break;
-    case Script_Stop::Unknown_Keyword: {
-      char line[Script_Line_Size];
-      int32_t offset = observer.stop;
-      Script_Line_Read(Script_Text{text.data(), text.size()}, line, &offset);
-      stop_message = "unknown keyword \"" + field_of(line, 0) + "\": compilation stops here";
-      break;
-    }
-    case Script_Stop::Warp_Without_Test:
-      stop_message = "the line after \"[WARP]\" is not \"[TEST]\": compilation stops here";
-      if (observer.stop >= end) {
-        observer.stop = observer.last_warp;
-        stop_message = "\"[WARP]\" at the end of the file has no \"[TEST]\"";
-      }
-      break;
-    case Script_Stop::Bool_Among_Commands:
-      stop_message = "\"[BOOL]\" among commands: compilation stops here";
-      break;
-    case Script_Stop::Plugin_Unterminated:
-      stop_message = "PLUGIN block without an ENDPLUGIN line: compilation stops here";
-      break;
+  check.readable = report.readable;
+  check.complete = report.readable && !report.failed();
+  check.nodes = report.node_count;
+  check.booleans = report.bool_count;
+  for (const Script_Problem& p : report.problems) {
+    const char* kind = p.severity == Script_Severity::Error ? "error: " : "warning: ";
+    check.problems.push_back({p.line, kind + p.message});
   }
-  if (!stop_message.empty()) observer.found.push_back({observer.stop, stop_message});
-  std::stable_sort(observer.found.begin(), observer.found.end(),
-                   [](const auto& a, const auto& b) { return a.offset < b.offset; });
-  for (const auto& f : observer.found) {
-    Doctor_Script_Problem p{line_of(text, f.offset), f.message};
-    // The compiler reads a node's lines twice; report each once.
-    if (!check.problems.empty() && check.problems.back().line == p.line && check.problems.back().message == p.message) {
-      continue;
-    }
-    check.problems.push_back(p);
-  }
-  if (check.nodes == 0 && check.complete) check.problems.push_back({1, "the script has no node"});
-  Script_Free();
   return check;
 }
 
