@@ -66,13 +66,30 @@ void put_pixel(Png_Picture& picture, int x, int y, const uint8_t* rgb) {
   std::memcpy(&picture.pixels[(static_cast<size_t>(y) * picture.width + x) * 3], rgb, 3);
 }
 
+// Labels already drawn on a picture: zones with the same corner (one zone with
+// an enter test, another with a leave test over the same place) get their
+// numbers side by side instead of one over the other.
+struct Label_Box {
+  int x, y, width, height;
+};
+
 // The zone number in the zone's colour on a black box, scaled 3 times.
-void draw_number(Png_Picture& picture, int x, int y, int number, const uint8_t* rgb) {
+void draw_number(Png_Picture& picture, int x, int y, int number, const uint8_t* rgb, std::vector<Label_Box>& placed) {
   std::string text = std::to_string(number);
   constexpr int scale = 3;
   int width = static_cast<int>(text.size()) * 4 * scale + scale, height = 7 * scale;
+  for (bool moved = true; moved;) {
+    moved = false;
+    for (const Label_Box& box : placed) {
+      if (x < box.x + box.width && box.x < x + width && y < box.y + box.height && box.y < y + height) {
+        x = box.x + box.width + scale;
+        moved = true;
+      }
+    }
+  }
   if (x + width > picture.width) x = picture.width - width;
   if (y + height > picture.height) y = picture.height - height;
+  placed.push_back({x, y, width, height});
   static const uint8_t black[3] = {0, 0, 0};
   for (int dy = 0; dy < height; ++dy) {
     for (int dx = 0; dx < width; ++dx) put_pixel(picture, x + dx, y + dy, black);
@@ -97,7 +114,8 @@ void draw_number(Png_Picture& picture, int x, int y, int number, const uint8_t* 
 // pixel of the zone with a pixel outside within two steps is on the outline.
 // Panoramas wrap around horizontally.
 template <typename Inside>
-void draw_zone(Png_Picture& picture, bool wraps, Inside inside, int number, const uint8_t* rgb) {
+void draw_zone(Png_Picture& picture, bool wraps, Inside inside, int number, const uint8_t* rgb,
+               std::vector<Label_Box>& labels) {
   const int width = picture.width, height = picture.height;
   std::vector<uint8_t> mask(static_cast<size_t>(width) * height);
   for (int y = 0; y < height; ++y) {
@@ -123,7 +141,7 @@ void draw_zone(Png_Picture& picture, bool wraps, Inside inside, int number, cons
       if (edge) put_pixel(picture, x, y, rgb);
     }
   }
-  if (label_x >= 0) draw_number(picture, label_x + 4, label_y + 4, number, rgb);
+  if (label_x >= 0) draw_number(picture, label_x + 4, label_y + 4, number, rgb, labels);
 }
 
 std::string zone_json_fields(const Zone& zone) {
@@ -184,6 +202,7 @@ bool export_node_zones(Export_Run& run, const std::string& stem_folder, Warp& wa
   }
   std::string json = "{\"node\":" + Json_String(node_name) + ",\"zone_file\":" + Json_String(zone_file) +
                      ",\"kind\":" + (panorama ? "\"panorama\"" : "\"flat\"") + ",\"zones\":[";
+  std::vector<Label_Box> labels;
   for (size_t i = 0; i < zones.size(); ++i) {
     Zone shown = zones[i];
     uint8_t rgb[3];
@@ -194,9 +213,10 @@ bool export_node_zones(Export_Run& run, const std::string& stem_folder, Warp& wa
         int yaw = static_cast<int>(std::lround((x + 0.5) * 8192.0 / Equirect_Width - 4096.0));
         int pitch = static_cast<int>(std::lround((0.5 - (y + 0.5) / Equirect_Height) * 4096.0));
         return Zone_Contains_View(shown, yaw, pitch);
-      }, static_cast<int>(i), rgb);
+      }, static_cast<int>(i), rgb, labels);
     } else {
-      draw_zone(picture, false, [&](int x, int y) { return Zone_Contains_Point(shown, x, y); }, static_cast<int>(i), rgb);
+      draw_zone(picture, false, [&](int x, int y) { return Zone_Contains_Point(shown, x, y); }, static_cast<int>(i), rgb,
+                labels);
     }
     json += (i ? "," : "") + std::string("{\"index\":") + std::to_string(i) + "," + zone_json_fields(zones[i]) +
             ",\"tests\":" + tests_json(&warp, static_cast<int>(i)) + "}";

@@ -27,6 +27,7 @@
 #include "support/picture_writers.h"
 #include "support/png_reader.h"
 #include "support/temp_dir.h"
+#include "video_file_writer.h"
 #include "video/node_picture.h"
 #include "zel_vr/zel_vr.h"
 
@@ -478,6 +479,93 @@ TEST(Export_Refusals, DamagedFilesAreRefusedWithAReasonAndNothingLeavesTheOutput
     for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     EXPECT_NE(name, "evil.wav") << entry.path();
   }
+}
+
+// Files the demo has none of, each built from its byte layout.
+TEST(Export_Hand_Made, RawPanoramaPakMtrdStillLoneZoneFileAndMpegWithSound) {
+  Temp_Dir dir;
+  // A raw panorama: 256 x 6144 pixels of 5-5-5 in the buffer's tile layout.
+  std::vector<unsigned char> raw(256 * 6144 * 2);
+  auto raw_pixel = [](size_t i) { return static_cast<uint16_t>((i * 2654435761u >> 7) & 0x7FFF); };
+  for (size_t i = 0; i < raw.size() / 2; ++i) {
+    raw[2 * i] = static_cast<unsigned char>(raw_pixel(i));
+    raw[2 * i + 1] = static_cast<unsigned char>(raw_pixel(i) >> 8);
+  }
+  dir.write("in/RAWPANO.BIN", raw);
+  // A PAK holding an 8-bit PCX, and an MTRD still picture.
+  Picture_Image image = Test_Image(7, 4, 8, 3);
+  std::vector<uint8_t> pcx = Write_Pcx(image);
+  std::vector<uint8_t> pak = Pak_Build("INNER.PCX", 0, pcx.data(), pcx.size());
+  dir.write("in/PACKED.PAK", std::vector<unsigned char>(pak.begin(), pak.end()));
+  Mtrd_Picture still;
+  still.name = "STILL";
+  still.width = image.width;
+  still.height = image.height;
+  still.palette = image.palette;
+  still.data = image.pixels;
+  std::vector<uint8_t> mtrd = Write_Mtrd(still);
+  dir.write("in/STILL.MTD", std::vector<unsigned char>(mtrd.begin(), mtrd.end()));
+  // A zone file alone: count 2, then a1, a2, b1, b2 per zone.
+  const float floats[8] = {6.0f, 0.3f, 1.0f, 2.0f, 100.5f, 200.25f, 50.0f, 80.0f};
+  std::vector<unsigned char> zon = {2, 0, 0, 0};
+  zon.resize(4 + sizeof floats);
+  std::memcpy(zon.data() + 4, floats, sizeof floats);
+  dir.write("in/ALONE.ZON", zon);
+  // An MPEG video with stereo sound.
+  Video_File video;
+  video.kind = Video_File::Kind::Mpeg;
+  video.width = 64;
+  video.height = 48;
+  video.fps = 25;
+  for (int f = 0; f < 5; ++f) video.frames.push_back(std::vector<uint8_t>(64 * 48 * 3, static_cast<uint8_t>(40 * f)));
+  video.sound_rate = 22050;
+  video.stereo = true;
+  for (int i = 0; i < 22050 / 5 * 2; ++i) video.samples.push_back(static_cast<int16_t>((i % 200) * 100 - 10000));
+  ASSERT_TRUE(Write_Video_File(dir.file("in/MOVIE.MPG"), video));
+
+  Run_Result result = run_tool("export '" + dir.file("in") + "' --to '" + dir.file("out") + "'", dir);
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("5 files read"), std::string::npos) << result.out;
+
+  Png_Read faces = Png_Read_File(dir.file("out/RAWPANO.faces.png"));
+  ASSERT_TRUE(faces.ok);
+  int wrong = 0;
+  for (int f = 0; f < 6; ++f) {
+    for (int y = 0; y < 512; y += 7) {
+      for (int x = 0; x < 512; x += 3) {
+        uint16_t v = raw_pixel(static_cast<size_t>(zel_vr::Face_Pixel_Index(f, x, y)));
+        uint8_t want[3], got[3];
+        widen_565(static_cast<uint16_t>((v & 0x1F) + ((v & 0x7FE0) << 1)), want);
+        faces.rgb(f * 512 + x, y, got);
+        wrong += std::memcmp(want, got, 3) != 0;
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_TRUE(Png_Read_File(dir.file("out/RAWPANO.equirect.png")).ok);
+
+  for (const char* name : {"out/INNER.png", "out/STILL.png"}) {
+    Png_Read picture = Png_Read_File(dir.file(name));
+    ASSERT_TRUE(picture.ok) << name;
+    EXPECT_EQ(picture.colour_type, 3) << name;
+    EXPECT_EQ(picture.palette, image.palette) << name;
+    EXPECT_EQ(picture.pixels, image.pixels) << name;
+  }
+
+  std::string zones = read_text(dir.file("out/ALONE.zon.json"));
+  EXPECT_NE(zones.find("\"node\":null"), std::string::npos) << zones;
+  EXPECT_EQ(static_cast<float>(json_number(zones, "a2")), 0.3f) << zones;
+  EXPECT_EQ(static_cast<float>(json_number(zones, "a2", zones.find("\"index\":1"))), 200.25f) << zones;
+
+  std::string info = read_text(dir.file("out/MOVIE/info.json"));
+  EXPECT_EQ(json_number(info, "width"), 64) << info;
+  EXPECT_GE(json_number(info, "frames"), 4) << info;
+  EXPECT_TRUE(Png_Read_File(dir.file("out/MOVIE/0000.png")).ok);
+  std::vector<unsigned char> wav = Read_Whole_File(dir.file("out/MOVIE/sound.wav"));
+  ASSERT_GE(wav.size(), 44u) << info;
+  EXPECT_EQ(u32_at(wav, 24), static_cast<uint32_t>(json_number(info, "rate")));
+  EXPECT_EQ(wav[22], 2);
+  EXPECT_GT(u32_at(wav, 40), 22050u * 4 / 10);  // most of the fifth of a second of sound
 }
 
 TEST(Export_Refusals, BadCommandLinesSayWhyInOneLine) {
