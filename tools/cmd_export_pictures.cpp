@@ -128,7 +128,9 @@ Anim_Outcome play_animation(const std::vector<uint8_t>& file, const char* anim_n
         outcome.loop_frame = static_cast<int>(slot->frame_index);
         break;
       }
-    } else if (going_on == 0 && before + 1 != slot->frame_count && before != slot->frame_count) {
+    } else if (going_on == 0) {
+      // Ended without showing a frame: the file ended, or a frame could not
+      // be shown, before the frame count was reached.
       outcome.damaged = before < slot->frame_count;
     }
     if (going_on == 0) break;

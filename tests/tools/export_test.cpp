@@ -17,6 +17,7 @@
 
 #include "files/pak.h"
 #include "picture_file_writers.h"
+#include "roz_chunk_writer.h"
 #include "scene/renderer.h"
 #include "scene/runtime.h"
 #include "scene/script_compiler.h"
@@ -566,6 +567,57 @@ TEST(Export_Hand_Made, RawPanoramaPakMtrdStillLoneZoneFileAndMpegWithSound) {
   EXPECT_EQ(u32_at(wav, 24), static_cast<uint32_t>(json_number(info, "rate")));
   EXPECT_EQ(wav[22], 2);
   EXPECT_GT(u32_at(wav, 40), 22050u * 4 / 10);  // most of the fifth of a second of sound
+}
+
+// A flat ROZ picture with two block animations: one of three frames with a loop
+// marker back to frame 1, and one whose second frame draws outside the picture
+// (the engine's stepper ends it there).
+TEST(Export_Hand_Made, BlockAnimationsFrameByFrameWithTheirLoopAndDamage) {
+  Temp_Dir dir;
+  std::vector<uint8_t> file =
+      roz_chunk::picture_file(roz_chunk::Flat, std::vector<uint8_t>(640 * 480 * 3, 0x30), 90);
+  std::vector<uint8_t> white(192, 0xFF);
+  roz_chunk::put_anim_header(file, "LOOPS", 3);
+  for (int offset : {0, 8, 16}) roz_chunk::put_anim_frame(file, {offset}, white, 90);
+  roz_chunk::put_anim_loop(file, 1);
+  roz_chunk::put_anim_header(file, "BROKEN", 2);
+  roz_chunk::put_anim_frame(file, {640 * 8}, white, 90);
+  roz_chunk::put_anim_frame(file, {640 * 480}, white, 90);
+  dir.write("in/FLATANIM.ROZ", std::vector<unsigned char>(file.begin(), file.end()));
+
+  Run_Result result = run_tool("export '" + dir.file("in/FLATANIM.ROZ") + "' --to '" + dir.file("out") + "'", dir);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("FLATANIM.ROZ: block animation BROKEN is damaged after frame 1"), std::string::npos)
+      << result.err;
+
+  Png_Read base = Png_Read_File(dir.file("out/FLATANIM.png"));
+  ASSERT_TRUE(base.ok);
+  ASSERT_EQ(base.width, 640);
+  // Frame n of LOOPS shows tiles 0 to n drawn over the picture, nothing else.
+  for (int n = 0; n < 3; ++n) {
+    Png_Read frame = Png_Read_File(dir.file("out/FLATANIM.anim/LOOPS/000" + std::to_string(n) + ".png"));
+    ASSERT_TRUE(frame.ok) << n;
+    int changed_outside = 0, white_inside = 0;
+    for (int y = 0; y < 480; ++y) {
+      for (int x = 0; x < 640; ++x) {
+        uint8_t a[3], b[3];
+        base.rgb(x, y, a);
+        frame.rgb(x, y, b);
+        bool in_tiles = y < 8 && x < 8 * (n + 1);
+        if (in_tiles) white_inside += b[0] > 0xF0 && b[1] > 0xF0 && b[2] > 0xF0;
+        else changed_outside += std::memcmp(a, b, 3) != 0;
+      }
+    }
+    EXPECT_EQ(changed_outside, 0) << n;
+    EXPECT_EQ(white_inside, 64 * (n + 1)) << n;
+  }
+  EXPECT_FALSE(fs::exists(dir.file("out/FLATANIM.anim/LOOPS/0003.png")));
+  std::string loops = read_text(dir.file("out/FLATANIM.anim/LOOPS/loop.json"));
+  EXPECT_NE(loops.find("\"frames\":3,\"loop_frame\":1"), std::string::npos) << loops;
+  EXPECT_NE(loops.find("\"damaged\":false"), std::string::npos) << loops;
+  std::string broken = read_text(dir.file("out/FLATANIM.anim/BROKEN/loop.json"));
+  EXPECT_NE(broken.find("\"frames\":1,"), std::string::npos) << broken;
+  EXPECT_NE(broken.find("\"damaged\":true"), std::string::npos) << broken;
 }
 
 TEST(Export_Refusals, BadCommandLinesSayWhyInOneLine) {
