@@ -2,7 +2,9 @@
 // and JSON and checked against the engine's own loaders; hand-made damaged files
 // refused with a reason and nothing written outside the output folder.
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -620,7 +622,7 @@ TEST(Export_Hand_Made, BlockAnimationsFrameByFrameWithTheirLoopAndDamage) {
   EXPECT_NE(broken.find("\"damaged\":true"), std::string::npos) << broken;
 }
 
-TEST(Export_Refusals, BadCommandLinesSayWhyInOneLine) {
+TEST(Export_Command, BadCommandLinesSayWhyInOneLine) {
   Temp_Dir dir;
   Run_Result missing = run_tool("export '" + dir.file("absent") + "' --to '" + dir.file("out") + "'", dir);
   EXPECT_EQ(missing.status, 1);
@@ -628,6 +630,31 @@ TEST(Export_Refusals, BadCommandLinesSayWhyInOneLine) {
   EXPECT_NE(missing.err.find("absent"), std::string::npos);
   EXPECT_EQ(run_tool("export '" + dir.path() + "'", dir).status, 2);
   EXPECT_EQ(run_tool("export --to '" + dir.file("out") + "'", dir).status, 2);
+}
+
+// On a terminal a progress bar counts the files; the summary comes after it.
+TEST(Export_Command, ProgressBarOnlyOnATerminal) {
+  Temp_Dir dir;
+  for (const char* name : {"A.ZON", "B.ZON", "C.ZON"}) dir.write(std::string("in/") + name, std::vector<unsigned char>(4, 0));
+  std::string tool = std::string(OSTERLIN_BIN_DIR) + "/osterlin-tool";
+  std::string in = dir.file("in"), out = dir.file("out");
+  int master = -1;
+  pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    execl(tool.c_str(), tool.c_str(), "export", in.c_str(), "--to", out.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  std::string seen;
+  char buffer[4096];
+  for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) seen.append(buffer, static_cast<size_t>(n));
+  int status = 0;
+  waitpid(child, &status, 0);
+  close(master);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << seen;
+  EXPECT_NE(seen.find("\r["), std::string::npos) << seen;
+  EXPECT_NE(seen.find("] 3/3"), std::string::npos) << seen;
+  EXPECT_NE(seen.find("export: 3 files read, 3 files written, 0 files refused"), std::string::npos) << seen;
 }
 
 // --help: one list, descriptions in one column, the commands of every engineer.
