@@ -47,7 +47,7 @@ bool extension_is(const std::string& lower, const char* ext) {
 
 // "saved_N.bin": the name the engine gives its saved-game files.
 bool saved_game_name(const std::string& lower) {
-  return lower.size() > 10 && lower.rfind("saved_", 0) == 0 && lower.size() >= 4 &&
+  return lower.size() > 10 && lower.rfind("saved_", 0) == 0 &&
          lower.compare(lower.size() - 4, 4, ".bin") == 0;
 }
 
