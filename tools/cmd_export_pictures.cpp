@@ -149,7 +149,11 @@ bool export_animations(Export_Run& run, const Export_Item& item, const std::vect
     if (!Safe_Component(anim_name, folder_name)) folder_name = "unnamed";
     std::string folder = item.stem + ".anim/" + folder_name + "/";
     // Each animation starts from the picture as loaded.
-    auto reload = [&] { return Load_Node_Picture(item.name.c_str()) != -1; };
+    auto reload = [&] {
+      if (Load_Node_Picture(item.name.c_str()) != -1) return true;
+      why = "the picture could not be loaded again for animation " + anim_name;
+      return false;
+    };
     std::vector<int> faces;
     uint16_t* target;
     int pitch;
