@@ -74,6 +74,10 @@ bool Export_Animation_File(Export_Run& run, const Export_Item& item, std::string
   }
   const std::string folder = item.stem + "/";
   const Picture* picture = player->picture;
+  // Every frame after the first is a chunk of at least 8 bytes: a header that
+  // claims more frames than the file can hold does not make more pictures.
+  uint32_t frame_limit = static_cast<uint32_t>(player->file_size > 0 ? player->file_size / 8 + 1 : 1);
+  if (frame_limit > Max_Exported_Frames) frame_limit = Max_Exported_Frames;
   bool has_picture = player->frame_size != 0;
   std::vector<uint8_t> samples;
   int frames = 0;
@@ -100,7 +104,7 @@ bool Export_Animation_File(Export_Run& run, const Export_Item& item, std::string
     }
     if (const uint8_t* sound = Anim_Frame_Sound(player)) samples.insert(samples.end(), sound, sound + player->sound_bytes);
     ++frames;
-    if (next == 0 || static_cast<uint32_t>(frames) > Max_Exported_Frames) break;
+    if (next == 0 || static_cast<uint32_t>(frames) >= frame_limit) break;
     next = Anim_Next_Frame(player);
   }
   const Sound* sound = player->sound;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "files/pak.h"
+#include "anim_file_writer.h"
 #include "picture_file_writers.h"
 #include "roz_chunk_writer.h"
 #include "scene/renderer.h"
@@ -653,6 +654,44 @@ TEST(Export_Hand_Made, BlockAnimationsFrameByFrameWithTheirLoopAndDamage) {
   std::string broken = read_text(dir.file("out/FLATANIM.anim/BROKEN/loop.json"));
   EXPECT_NE(broken.find("\"frames\":1,"), std::string::npos) << broken;
   EXPECT_NE(broken.find("\"damaged\":true"), std::string::npos) << broken;
+}
+
+// An 8-bit animation file keeps its palette in every frame; one whose header
+// claims a million frames gives no more pictures than its bytes could hold.
+TEST(Export_Hand_Made, AnimationFileFramesKeepThePaletteAndAreBoundedByTheFile) {
+  Temp_Dir dir;
+  Anim_File anim;
+  anim.width = 8;
+  anim.height = 4;
+  anim.bits = 8;
+  anim.pack = 0;
+  anim.palette = Test_Image(1, 1, 8).palette;
+  for (int f = 0; f < 3; ++f) {
+    std::vector<uint8_t> frame(32);
+    for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>(i * 5 + f * 40);
+    anim.frames.push_back(frame);
+  }
+  std::vector<uint8_t> bytes = Write_Anim_File(anim);
+  dir.write("in/PAL.MTA", std::vector<unsigned char>(bytes.begin(), bytes.end()));
+  std::string text(bytes.begin(), bytes.end());
+  size_t count_at = text.find("NBFR");
+  ASSERT_NE(count_at, std::string::npos);
+  for (int i = 0; i < 4; ++i) bytes[count_at + 8 + i] = static_cast<uint8_t>(1000000u >> (8 * i));
+  dir.write("in/HUGE.MTA", std::vector<unsigned char>(bytes.begin(), bytes.end()));
+
+  Run_Result result = run_tool("export '" + dir.file("in") + "' --to '" + dir.file("out") + "'", dir);
+  ASSERT_EQ(result.status, 0) << result.err;
+  for (int f = 0; f < 3; ++f) {
+    Png_Read frame = Png_Read_File(dir.file("out/PAL/000" + std::to_string(f) + ".png"));
+    ASSERT_TRUE(frame.ok) << f;
+    EXPECT_EQ(frame.colour_type, 3);
+    EXPECT_EQ(frame.palette, anim.palette);
+    EXPECT_EQ(frame.pixels, anim.frames[static_cast<size_t>(f)]) << f;
+  }
+  EXPECT_EQ(json_number(read_text(dir.file("out/PAL/info.json")), "frames"), 3);
+  double huge = json_number(read_text(dir.file("out/HUGE/info.json")), "frames");
+  EXPECT_GE(huge, 3);
+  EXPECT_LE(huge, bytes.size() / 8 + 1);
 }
 
 TEST(Export_Command, BadCommandLinesSayWhyInOneLine) {
