@@ -24,6 +24,7 @@ namespace {
 
 constexpr int Equirect_Width = 2048;
 constexpr int Equirect_Height = 1024;
+constexpr size_t Max_Outlined_Zones = 256;
 
 // The engine compiles a script from its own folder: the names of node pictures,
 // zone files and sounds inside it are relative to that folder. This makes the
@@ -207,14 +208,16 @@ bool export_node_zones(Export_Run& run, const std::string& stem_folder, Warp& wa
     Zone shown = zones[i];
     uint8_t rgb[3];
     trigger_colour(first_trigger(warp, static_cast<int>(i)), rgb);
-    if (panorama) {
+    // A damaged zone file can hold a million zones: all are listed, the first
+    // ones drawn.
+    if (i < Max_Outlined_Zones && panorama) {
       Zone_Snap(shown);  // as the runtime does when it loads a panorama's zones
       draw_zone(picture, true, [&](int x, int y) {
         int yaw = static_cast<int>(std::lround((x + 0.5) * 8192.0 / Equirect_Width - 4096.0));
         int pitch = static_cast<int>(std::lround((0.5 - (y + 0.5) / Equirect_Height) * 4096.0));
         return Zone_Contains_View(shown, yaw, pitch);
       }, static_cast<int>(i), rgb, labels);
-    } else {
+    } else if (i < Max_Outlined_Zones) {
       draw_zone(picture, false, [&](int x, int y) { return Zone_Contains_Point(shown, x, y); }, static_cast<int>(i), rgb,
                 labels);
     }
