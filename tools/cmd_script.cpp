@@ -148,3 +148,6 @@ const Tool_Registration registration({
 });
 
 }  // namespace
+
+// The `script dump` JSON, shared with export.
+std::string Script_Dump_Json(const Scene_Script* script) { return script_json(script); }

@@ -14,19 +14,69 @@ std::map<std::string, Tool_Command>& commands() {
   return table;
 }
 
+// Every usage form of every command, in one list. Forms of commands that are
+// registered but missing here are printed after it, so none is ever hidden.
+struct Usage_Form {
+  const char* command;
+  const char* form;         // after "osterlin-tool "
+  const char* description;
+};
+
+constexpr Usage_Form usage_forms[] = {
+    {"export", "export INPUT... --to DIR", "game files (folders walked) as PNG, WAV, JSON"},
+    {"import", "import panorama IN OUT.ROZ [--quality Q] [--faces]",
+     "a 360-degree picture into a ROZ panorama"},
+    {"import", "import picture IN OUT [--quality Q] [--fit]", "a 640 x 480 picture into a ROZ or Targa"},
+    {"import", "import zones IN.json OUT.ZON", "a zone file from export's JSON"},
+    {"import", "import sound IN OUT.WAV [--rate 22050|44100] [--mono]", "any sound into a 16-bit PCM WAV"},
+    {"doctor", "doctor INSTALLED [--discs DISCS]", "check an installation as the engine uses it"},
+    {"make-demo", "make-demo [--no-tour] [--engine PATH] DIR", "write the demo game, record its tour"},
+    {"script", "script dump FILE", "a scene script compiled, as JSON"},
+    {"script", "script check FILE [--data]", "a script's problems (--data: and its files)"},
+    {"picture", "picture dump NAME OUTPREFIX [--to16]", "a picture's pixels and palette as loaded"},
+    {"wav", "wav info FILE [--data OUT]", "a WAV sound as the engine loads it"},
+    {"pak", "pak create --method M [--name INNER] IN OUT", "pack a file into a PAK file"},
+    {"pak", "pak extract IN OUTDIR", "unpack a PAK file's inner file"},
+    {"pak", "pak list IN", "a PAK file's inner name, method, sizes"},
+    {"pack", "pack --method M [--ref REF] IN OUT", "pack with method 0-7 (raw stream)"},
+    {"unpack", "unpack --method M --size N [--ref REF] IN OUT", "a raw pack-method stream to N bytes"},
+    {"roz", "roz encode --quality Q --bpp 24|32 --width W --height H IN OUT", "raw pixels into a ROZ stream"},
+    {"roz", "roz decode --quality Q --bpp 24|32 --width W --height H IN OUT", "a ROZ stream into raw pixels"},
+    {"roz", "roz encode-blocks --quality Q --bpp 24|32 --count N IN OUT", "8 x 8 blocks into a ROZ stream"},
+    {"roz", "roz decode-blocks --quality Q --bpp 24|32 --count N IN OUT", "a ROZ stream into 8 x 8 blocks"},
+    {"roz", "roz decode16 --quality Q --variant V --size 640x480|256x6144 IN OUT",
+     "a ROZ stream into 16-bit pixels"},
+    {"roz", "roz decode-blocks16 --quality Q --bits 16|15 --count N --pitch P --height H --offsets OFFS IN OUT",
+     "ROZ blocks into a 16-bit picture"},
+    {"tessalin", "tessalin unpack --bits 15|16 IN OUT", "a packed panorama into 16-bit pixels"},
+    {"tessalin", "tessalin pack --quality Q IN OUT", "24-bit pixels into a packed panorama"},
+};
+
 void print_help(FILE* out) {
   std::fprintf(out,
                "osterlin-tool: data tools for the osterlin engine\n\n"
-               "usage: osterlin-tool COMMAND [ARGS...]\n\n"
-               "Exit status: 0 success, 1 input refused or invalid, 2 usage error.\n\n"
-               "Commands:\n");
-  for (const auto& [name, command] : commands()) {
-    std::fprintf(out, "  %-10s %s\n", name.c_str(), command.summary);
+               "usage: osterlin-tool COMMAND [ARGS...]   (osterlin-tool COMMAND --help shows one command)\n\n");
+  // Descriptions line up in one column; a form too long for it has its
+  // description on the next line, in that column.
+  constexpr size_t widest_column = 50;
+  size_t column = 0;
+  for (const Usage_Form& u : usage_forms) {
+    size_t length = std::strlen(u.form);
+    if (length <= widest_column && length > column) column = length;
   }
-  std::fprintf(out, "\nUsage forms:\n");
-  for (const auto& [name, command] : commands()) {
-    std::fprintf(out, "%s\n", command.usage);
+  for (const Usage_Form& u : usage_forms) {
+    if (std::strlen(u.form) > column) {
+      std::fprintf(out, "  osterlin-tool %s\n  %*s  %s\n", u.form, static_cast<int>(column + 14), "", u.description);
+    } else {
+      std::fprintf(out, "  osterlin-tool %-*s  %s\n", static_cast<int>(column), u.form, u.description);
+    }
   }
+  for (const auto& [name, command] : commands()) {
+    bool listed = false;
+    for (const Usage_Form& u : usage_forms) listed = listed || name == u.command;
+    if (!listed) std::fprintf(out, "%s\n", command.usage);
+  }
+  std::fprintf(out, "\nExit status: 0 success, 1 input refused or invalid, 2 usage error.\n");
 }
 }  // namespace
 

@@ -440,6 +440,15 @@ void SmackClose(Smack* smack) {
   Mem_Free(smack);
 }
 
+const Sound* Smack_Sound(const Smack* smack) {
+#ifdef OSTERLIN_HAVE_FFMPEG
+  return smack != nullptr ? smack->decoder->sound : nullptr;
+#else
+  (void)smack;
+  return nullptr;
+#endif
+}
+
 void Smack_Scale_To(Smack* smack, int width, int height) {
   if (smack == nullptr) return;
 #ifdef OSTERLIN_HAVE_FFMPEG

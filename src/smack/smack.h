@@ -48,5 +48,9 @@ int SmackWait(Smack* smack);
 // Stops the sound and releases everything; null is ignored.
 void SmackClose(Smack* smack);
 
+// The movie's sound as decoded when it was opened (null without sound, or when
+// movies play without sound); owned by the movie.
+const struct Sound* Smack_Sound(const Smack* smack);
+
 // Frames are scaled to this size instead of kept at their own (0, 0: own size).
 void Smack_Scale_To(Smack* smack, int width, int height);
