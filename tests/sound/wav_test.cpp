@@ -28,7 +28,7 @@ std::vector<uint8_t> extensible_fmt(uint32_t coding, size_t cut = 0) {
   put_u32(out, 3);
   put_u32(out, coding);
   out.insert(out.end(), {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71});
-  out.resize(out.size() - cut);
+  out.erase(out.end() - static_cast<std::ptrdiff_t>(cut), out.end());
   return out;
 }
 }  // namespace
