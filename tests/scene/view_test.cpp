@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "draw/rows.h"
+#include "files/file.h"
 #include "pictures/picture.h"
 #include "platform/clock.h"
 #include "platform/display.h"
@@ -145,6 +147,50 @@ TEST(ZoneSnap, AnglesFallOnTheGridOfTheView) {
   Zone_Snap(zone);
   EXPECT_TRUE(Zone_Contains_View(zone, 651, 0));
   EXPECT_FALSE(Zone_Contains_View(zone, 650, 0));
+}
+
+TEST(ZoneFile, CountThenFourFloatsAndOnlyCompleteRecords) {
+  auto file = [](int32_t count, int records, int stray) {
+    std::vector<uint8_t> out(4);
+    std::memcpy(out.data(), &count, 4);
+    for (int r = 0; r < records; ++r) {
+      for (int i = 0; i < 4; ++i) {
+        float value = static_cast<float>(10 * r + i) + 0.5f;
+        uint8_t bytes[4];
+        std::memcpy(bytes, &value, 4);
+        out.insert(out.end(), bytes, bytes + 4);
+      }
+    }
+    out.resize(out.size() + static_cast<size_t>(stray), 0xEE);
+    return out;
+  };
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    size_t zones;
+  } cases[] = {
+      {"two records", file(2, 2, 0), 2},
+      {"count above the records", file(3, 2, 15), 2},
+      {"count below the records", file(1, 2, 0), 1},
+      {"count 0", file(0, 2, 0), 0},
+      {"negative count", file(-1, 2, 0), 0},
+      {"largest count", file(INT32_MAX, 1, 0), 1},
+      {"no records", file(5, 0, 0), 0},
+      {"shorter than the count", {1, 0, 0}, 0},
+  };
+  for (const Case& c : cases) {
+    Mem_File_Add("TEST.ZON", c.bytes.data(), static_cast<int>(c.bytes.size()));
+    std::vector<Zone> zones = Zone_File_Load("TEST.ZON");
+    Mem_File_Remove("TEST.ZON");
+    ASSERT_EQ(zones.size(), c.zones) << c.what;
+    for (size_t i = 0; i < zones.size(); ++i) {
+      EXPECT_EQ(zones[i].state, 1) << c.what;
+      EXPECT_EQ(zones[i].a1, 10.0f * static_cast<float>(i) + 0.5f) << c.what;
+      EXPECT_EQ(zones[i].b2, 10.0f * static_cast<float>(i) + 3.5f) << c.what;
+    }
+  }
+  EXPECT_TRUE(Zone_File_Load("NO_SUCH.ZON").empty());
+  EXPECT_TRUE(Zone_File_Load(nullptr).empty());
 }
 
 TEST(ViewTurn, MouseSpeedDampingAndLimits) {
