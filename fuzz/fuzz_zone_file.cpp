@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Mem_File_Remove(name);
 
   int32_t probe[4] = {0, 0, 0, 0};
-  std::memcpy(probe, data, size < sizeof probe ? size : sizeof probe);
+  if (size > 0) std::memcpy(probe, data, size < sizeof probe ? size : sizeof probe);
   for (Zone zone : zones) {
     Zone_Contains_Point(zone, probe[2], probe[3]);
     Zone_Snap(zone);
