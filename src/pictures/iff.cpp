@@ -1,5 +1,5 @@
 // IFF "PBM " pictures (chunky 8-bit pixels): big-endian chunk sizes, rows padded
-// to an even width, plain or byte-run coded.
+// to an even width (or, from some writers, not padded), plain or byte-run coded.
 #include <cstring>
 #include <vector>
 
@@ -83,7 +83,14 @@ Picture* Picture_Parse_Iff(const uint8_t* data, size_t size, const char* name) {
   } else {
     if (!can_expand_to(body_size, stored, 64)) return nullptr;
     decoded.resize(stored);
-    if (!byte_run_decode(data + body, body_size, decoded.data(), stored)) return nullptr;
+    if (!byte_run_decode(data + body, body_size, decoded.data(), stored)) {
+      // Some writers code odd-width rows without the padding byte: such a body
+      // runs out before the padded picture is full, and is read unpadded.
+      if (stride == static_cast<size_t>(width)) return nullptr;
+      stride = static_cast<size_t>(width);
+      stored = stride * static_cast<size_t>(height);
+      if (!byte_run_decode(data + body, body_size, decoded.data(), stored)) return nullptr;
+    }
     rows = decoded.data();
   }
 

@@ -1,5 +1,6 @@
 // TGA pictures: image types 1 and 2 (plain) and 9 and 10 (run-length), 8, 16,
-// 24 or 32 bits per pixel, rows bottom first unless descriptor bit 5 is set.
+// 24 or 32 bits per pixel, rows bottom first unless descriptor bit 5 is set, each
+// row right to left when bit 4 is set.
 #include <cstring>
 #include <vector>
 
@@ -106,27 +107,30 @@ Picture* Picture_Parse_Tga(const uint8_t* data, size_t size, const char* name) {
   if (picture == nullptr) return nullptr;
   std::memcpy(picture->palette, palette, sizeof palette);
   bool top_first = (descriptor & 0x20) != 0;
+  // Bit 4 set: each row is stored right to left, and comes out mirrored.
+  bool right_first = (descriptor & 0x10) != 0;
   size_t out_pixel = static_cast<size_t>(picture->bits_per_pixel / 8);
   for (int y = 0; y < height; ++y) {
     const uint8_t* row = source + static_cast<size_t>(top_first ? y : height - 1 - y) * width * pixel;
-    uint8_t* out = picture->pixels + static_cast<size_t>(y) * width * out_pixel;
-    switch (bits) {
-      case 8:
-        std::memcpy(out, row, static_cast<size_t>(width));
-        break;
-      case 16:
-        for (int x = 0; x < width; ++x, row += 2, out += 2) {
-          uint16_t v = Rgb555_To_565(static_cast<uint16_t>(row[0] | (row[1] << 8)));
+    uint8_t* out_row = picture->pixels + static_cast<size_t>(y) * width * out_pixel;
+    for (int x = 0; x < width; ++x) {
+      const uint8_t* in = row + static_cast<size_t>(right_first ? width - 1 - x : x) * pixel;
+      uint8_t* out = out_row + static_cast<size_t>(x) * out_pixel;
+      switch (bits) {
+        case 8:
+          out[0] = in[0];
+          break;
+        case 16: {
+          uint16_t v = Rgb555_To_565(static_cast<uint16_t>(in[0] | (in[1] << 8)));
           std::memcpy(out, &v, 2);
+          break;
         }
-        break;
-      default:  // 24 and 32: B, G, R (, A) to R, G, B
-        for (int x = 0; x < width; ++x, row += pixel, out += 3) {
-          out[0] = row[2];
-          out[1] = row[1];
-          out[2] = row[0];
-        }
-        break;
+        default:  // 24 and 32: B, G, R (, A) to R, G, B
+          out[0] = in[2];
+          out[1] = in[1];
+          out[2] = in[0];
+          break;
+      }
     }
   }
   return picture;

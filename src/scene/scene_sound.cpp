@@ -208,6 +208,14 @@ void Random_Sounds_Frame() {
   }
 }
 
+bool Random_Sound_Fields(int index, int32_t* volume, int32_t* frequency) {
+  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+  if (index < 0 || static_cast<size_t>(index) >= random_sounds.size()) return false;
+  *volume = random_sounds[static_cast<size_t>(index)].volume;
+  *frequency = random_sounds[static_cast<size_t>(index)].frequency;
+  return true;
+}
+
 int Sound_Slot_Start(const char* name, bool positional, int32_t volume, int32_t position, int32_t loops_left,
                      int pan_for_set) {
   std::lock_guard<std::recursive_mutex> guard(slots_lock);

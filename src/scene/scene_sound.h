@@ -36,6 +36,8 @@ void Sound_Tick();
 // Random sounds of the node: emptied at every node start; tried every frame.
 void Random_Sounds_Clear();
 void Random_Sounds_Frame();
+// The volume and frequency of random sound `index` of the node; false if none.
+bool Random_Sound_Fields(int index, int32_t* volume, int32_t* frequency);
 // The pseudo-random generator (state 0 at program start).
 uint32_t Random_Next();
 

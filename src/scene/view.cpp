@@ -1,5 +1,6 @@
 #include "scene/view.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -41,10 +42,9 @@ int32_t trunc_to_int(float value) {
 
 int32_t floor_half(int32_t value) { return value >= 0 ? value / 2 : -((-value + 1) / 2); }
 
-// The progress step of an effect frame: speed units per 16 ms.
-int32_t effect_step(int32_t speed) {
-  return static_cast<int32_t>((static_cast<int64_t>(speed) * Clock_Delta()) >> 4);
-}
+// The progress step of an effect frame: speed units per 16 ms (wide, so that no
+// speed a script can write overflows it).
+int64_t effect_step(int64_t speed) { return (speed * Clock_Delta()) >> 4; }
 
 int32_t field_int(const char* line, int index) {
   char field[Script_Field_Size];
@@ -85,8 +85,8 @@ void eased_turn_and_zoom(int32_t p, int32_t y, bool turn, float zoom_to, bool zo
       if (zoom) fov = (zoom_to - view.fov) * static_cast<float>(t) * (1.0f / 4096.0f) + view.fov;
       View_Draw(pitch, yaw, fov);
       Effect_Frame();
-      int32_t step = effect_step(speed);
-      t += step > 0 ? step : 1;
+      int64_t step = effect_step(speed);
+      t = step > 0 ? static_cast<int32_t>(std::min<int64_t>(t + step, 4096)) : t + 1;
     } while (t < 4096);
   }
   if (turn) {
@@ -98,24 +98,30 @@ void eased_turn_and_zoom(int32_t p, int32_t y, bool turn, float zoom_to, bool zo
   Animation_Step();
 }
 
-void fade(int32_t from, int32_t to, int32_t speed) {
+void fade(int32_t from, int32_t to, int32_t speed_field) {
   View_Draw_Current();
   Animation_Step();
   uint16_t* screen = Screen_Buffer();
   std::vector<uint16_t> work(screen, screen + Screen_Pixels);
-  if (to < from) speed = -speed;
   if (from == to) return;
-  // Fading down needs a negative step, up a positive one; a speed whose sign
-  // opposes the fade would never finish it, so it finishes at once.
-  if ((to < from && speed > 0) || (to > from && speed < 0)) return;
-  int32_t level = from;
+  const bool down = to < from;
+  // Negated in 64 bits: the field may hold the most negative 32-bit value.
+  const int64_t speed = down ? -static_cast<int64_t>(speed_field) : speed_field;
+  // Each frame moves the level by the speed's step plus one more in the speed's
+  // direction (0 counts as upward). Fading down thus needs a negative speed and
+  // fading up one of at least 0; any other speed would never reach `to`, and the
+  // fade finishes at once.
+  if (down ? speed >= 0 : speed < 0) return;
+  // The level only ever lies between `from` and `to` while it is drawn; the last
+  // step may go beyond the 32-bit range, so it is kept in 64 bits.
+  int64_t level = from;
   do {
-    Row_Brightness(work.data(), screen, Screen_Pixels, level);
+    Row_Brightness(work.data(), screen, Screen_Pixels, static_cast<int32_t>(level));
     Effect_Frame();
-    int32_t step = effect_step(speed);
+    int64_t step = effect_step(speed);
     step = speed < 0 ? step - 1 : step + 1;
     level += step;
-  } while (to < from ? level > to : level < to);
+  } while (down ? level > to : level < to);
 }
 
 void transfade(int32_t speed) {
@@ -126,20 +132,21 @@ void transfade(int32_t speed) {
   std::vector<uint16_t> new_picture(screen, screen + Screen_Pixels);
   if (speed <= 0) return;  // would never finish: the new picture stays
   std::vector<uint16_t> work(Screen_Pixels);
-  int32_t level = -255;
+  // Steps are 64-bit: a huge speed ends each half in one frame without overflow.
+  int64_t level = -255;
   do {
-    Row_Brightness(new_picture.data(), work.data(), Screen_Pixels, level);
+    Row_Brightness(new_picture.data(), work.data(), Screen_Pixels, static_cast<int32_t>(level));
     Row_Add(old_picture.data(), work.data(), screen, Screen_Pixels);
     Effect_Frame();
-    int32_t step = effect_step(speed);
+    int64_t step = effect_step(speed);
     level += step > 0 ? step : 1;
   } while (level < 0);
   level = 0;
   do {
-    Row_Brightness(old_picture.data(), work.data(), Screen_Pixels, level);
+    Row_Brightness(old_picture.data(), work.data(), Screen_Pixels, static_cast<int32_t>(level));
     Row_Add(new_picture.data(), work.data(), screen, Screen_Pixels);
     Effect_Frame();
-    int32_t step = effect_step(speed);
+    int64_t step = effect_step(speed);
     level -= step > 0 ? step : 1;
   } while (level > -256);
 }

@@ -276,9 +276,12 @@ void Hidden_Screen_Run() {
   const Fill_Target target{Screen_Buffer(), Screen_Width, Screen_Height};
   const Fill_Rect whole_screen{0, 0, Screen_Width, Screen_Height};
 
-  // Releases that happened before the screen opened belong to the disc prompt.
-  take_key_release(escape_key);
-  take_key_release(quote_key);
+  // Releases that happened before the screen opened belong to the disc prompt,
+  // however many of them input has counted.
+  while (take_key_release(escape_key)) {
+  }
+  while (take_key_release(quote_key)) {
+  }
 
   // One pump per frame (and the one inside Present_Frame), then one wait for
   // the rest of the 17 ms: the sequence of pumps and clock readings is the same

@@ -1,8 +1,10 @@
 // RIFF chunk search and WAV parsing over any Riff_Source.
 #include "sound/wav.h"
 
+#include <cstdio>
 #include <cstring>
 
+#include "draw/console.h"
 #include "files/byte_reader.h"
 #include "platform/memory.h"
 #include "sound/sound.h"
@@ -38,6 +40,35 @@ uint64_t next_chunk(Riff_Source& source, uint64_t position, uint32_t size) {
   uint8_t unpadded[4];
   if (source.read_at(next, unpadded, 4) && unpadded[0] != 0 && printable_tag(unpadded)) return next;
   return next + 1;
+}
+
+constexpr uint32_t Format_Pcm = 1;
+constexpr uint32_t Format_Extensible = 0xFFFE;
+// The sub-format of an extensible "fmt " chunk that means plain PCM.
+constexpr uint8_t Pcm_Sub_Format[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                        0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+// Only PCM samples can be played: other codings (A-law, u-law, ADPCM, float)
+// would sound as noise, so such a file gives no sound and says why.
+bool pcm_format(Riff_Source& source, uint64_t fmt_start, uint64_t fmt_end, uint32_t format_tag) {
+  char reason[96];
+  if (format_tag == Format_Pcm) return true;
+  if (format_tag == Format_Extensible) {
+    // Extension size, valid bits, channel mask, then the 16-byte sub-format.
+    uint8_t sub_format[16];
+    if (fmt_end - fmt_start - 8 < 40 || !source.read_at(fmt_start + 8 + 24, sub_format, sizeof sub_format)) {
+      Console_Print("WAV: extensible format without its sub-format, not played");
+      return false;
+    }
+    if (std::memcmp(sub_format, Pcm_Sub_Format, sizeof sub_format) == 0) return true;
+    std::snprintf(reason, sizeof reason, "WAV: extensible sub-format %u is not PCM, not played",
+                  static_cast<unsigned>(le32(sub_format)));
+  } else {
+    std::snprintf(reason, sizeof reason, "WAV: format tag %u is not PCM, not played",
+                  static_cast<unsigned>(format_tag));
+  }
+  Console_Print(reason);
+  return false;
 }
 }  // namespace
 
@@ -103,13 +134,12 @@ bool Wav_Read_Info_From(Riff_Source& source, Wav_Info* info) {
   info->bits_per_sample = fields.u16le();
   info->data_size = static_cast<uint32_t>(data_size);
   info->data_offset = static_cast<uint32_t>(data_offset);
-  return true;
+  return pcm_format(source, fmt_start, fmt_end, info->format_tag);
 }
 
 Sound* Wav_Load_From(Riff_Source& source, const char* name) {
   Wav_Info info;
   if (!Wav_Read_Info_From(source, &info)) return nullptr;
-  // The samples are taken as PCM whatever the format tag says.
   auto* sound = static_cast<Sound*>(Mem_Alloc_Zero(sizeof(Sound)));
   sound->data = static_cast<uint8_t*>(Mem_Alloc(info.data_size));
   if (!source.read_at(info.data_offset, sound->data, info.data_size)) {

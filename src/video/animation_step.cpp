@@ -31,11 +31,17 @@ void draw_waves() {
   uint64_t now = Counter_Now();
   double dt = counter_seconds(now, wave_last);
   wave_last = Counter_Now();
-  wave_phase += static_cast<float>(dt * 20.0);
+  // The phase is stored in single precision but advanced in double: one
+  // rounding per frame.
+  wave_phase = static_cast<float>(static_cast<double>(wave_phase) + dt * 20.0);
   uint16_t* screen = Screen_Buffer();
   std::vector<uint16_t> copy(screen, screen + Screen_Width * Screen_Height);
+  // Single-precision constants, but the angle and its sine are taken in double:
+  // a float angle or sine moves a row by one in a few frames out of a hundred.
+  constexpr double row_step = 0.039269909f;
+  constexpr double phase_scale = 0.4f;
   for (int y = 0; y < Screen_Height; ++y) {
-    float angle = 0.039269909f * static_cast<float>(y) + 0.4f * wave_phase;
+    double angle = row_step * y + phase_scale * static_cast<double>(wave_phase);
     int s = y - static_cast<int>(std::trunc(-3.0 * std::sin(angle)));
     if (s < 0) s = 0;
     if (s > Screen_Height - 1) s = Screen_Height - 1;
@@ -84,6 +90,7 @@ void Waves_Start() {
 }
 void Waves_Stop() { waves_on = false; }
 bool Waves_Active() { return waves_on; }
+float Waves_Phase() { return wave_phase; }
 
 void Error_Screen_Raise() {
   error_screen = true;

@@ -11,6 +11,7 @@ void Anim_Advance(bool forced);
 void Waves_Start();
 void Waves_Stop();
 bool Waves_Active();
+float Waves_Phase();  // advances by 20 per second of waves, never reset
 
 // The error screen: while raised, every frame's upper 240 rows are filled with the
 // byte 0x1F. Raising it also fills the screen area at once.

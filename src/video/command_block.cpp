@@ -158,7 +158,8 @@ bool run_builtin(const Command& c) {
   } else if (name == "waves") {
     Waves_Start();
   } else if (name == "op") {
-    int32_t v = operand(arg(c, 2));
+    // The third argument always names a boolean, even one named "1".
+    int32_t v = get(arg(c, 2));
     // Pairs of "or"/"and" and a boolean, combined left to right.
     for (size_t i = 3; i + 1 < c.args.size(); i += 2) {
       if (c.args[i] == "or") v |= get(c.args[i + 1]);

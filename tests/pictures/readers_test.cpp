@@ -92,6 +92,36 @@ TEST(TgaReader, RunPacketReachingPastThePictureStopsAtItsEnd) {
   EXPECT_EQ(Pixels_Of(picture.get()), (std::vector<uint8_t>{3, 2, 1, 6, 5, 4, 9, 8, 7}));
 }
 
+TEST(TgaReader, DescriptorBitsFourAndFiveGiveTheStoredOrder) {
+  // A 3 x 2 picture of type 2, 24 bits, built byte by byte. Pixel k is stored
+  // B, G, R = k, k + 10, k + 20; the picture reads pixels 1 to 6 left to right,
+  // top to bottom, whatever order the descriptor says they are stored in.
+  struct Case {
+    uint8_t descriptor;
+    std::vector<uint8_t> stored;
+  } cases[] = {{0x20, {1, 2, 3, 4, 5, 6}},   // top first, left to right
+               {0x00, {4, 5, 6, 1, 2, 3}},   // bottom first
+               {0x30, {3, 2, 1, 6, 5, 4}},   // top first, right to left
+               {0x10, {6, 5, 4, 3, 2, 1}}};  // bottom first, right to left
+  std::vector<uint8_t> expected;
+  for (uint8_t k = 1; k <= 6; ++k) expected.insert(expected.end(), {static_cast<uint8_t>(k + 20), static_cast<uint8_t>(k + 10), k});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.descriptor));
+    std::vector<uint8_t> file = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 2, 0, 24, c.descriptor};
+    for (uint8_t k : c.stored) file.insert(file.end(), {k, static_cast<uint8_t>(k + 10), static_cast<uint8_t>(k + 20)});
+    Picture_Ptr picture = Parse(Picture_Parse_Tga, file);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(Pixels_Of(picture.get()), expected);
+  }
+  // Run-length rows are mirrored after decoding: type 9, 8 bits, right to left,
+  // top first; row 0 a literal packet (3, 2, 1), row 1 a run of 7 then 8.
+  std::vector<uint8_t> file = {0, 1, 9, 0, 0, 0, 0, 24, 0, 0, 0, 0, 3, 0, 2, 0, 8, 0x30};
+  file.insert(file.end(), {2, 3, 2, 1, 0x81, 7, 0, 8});
+  Picture_Ptr picture = Parse(Picture_Parse_Tga, file);
+  ASSERT_TRUE(picture);
+  EXPECT_EQ(Pixels_Of(picture.get()), (std::vector<uint8_t>{1, 2, 3, 8, 7, 7}));
+}
+
 TEST(TgaReader, RefusesUnacceptedVariants) {
   Picture_Image image = Test_Image(4, 4, 24);
   std::vector<uint8_t> good = Write_Tga(image);
@@ -331,6 +361,43 @@ TEST(IffReader, PlainOddRowsWithoutPaddingAreReadToo) {
   Picture_Ptr picture = Parse(Picture_Parse_Iff, file);
   ASSERT_TRUE(picture);
   EXPECT_EQ(Pixels_Of(picture.get()), image.pixels);
+}
+
+// A 3 x 2 byte-run PBM built byte by byte, its rows coded without the padding
+// byte: row 0 copied (1, 2, 3), row 1 a run of three 4s.
+std::vector<uint8_t> Hand_Made_Odd_Width_Iff(const std::vector<uint8_t>& body) {
+  std::vector<uint8_t> bmhd = {0, 3, 0, 2, 0, 0, 0, 0, 8, 0, 1, 0, 0, 0, 1, 1, 0, 3, 0, 2};
+  std::vector<uint8_t> cmap = {10, 20, 30, 40, 50, 60};
+  std::vector<uint8_t> file = {'F', 'O', 'R', 'M', 0, 0, 0, 0, 'P', 'B', 'M', ' '};
+  auto chunk = [&file](const char* tag, const std::vector<uint8_t>& payload) {
+    file.insert(file.end(), tag, tag + 4);
+    uint32_t n = static_cast<uint32_t>(payload.size());
+    file.insert(file.end(), {static_cast<uint8_t>(n >> 24), static_cast<uint8_t>(n >> 16),
+                             static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)});
+    file.insert(file.end(), payload.begin(), payload.end());
+    if (n & 1) file.push_back(0);
+  };
+  chunk("BMHD", bmhd);
+  chunk("CMAP", cmap);
+  chunk("BODY", body);
+  file[7] = static_cast<uint8_t>(file.size() - 8);
+  return file;
+}
+
+TEST(IffReader, ByteRunOddRowsWithoutPaddingAreReadToo) {
+  Picture_Ptr picture = Parse(Picture_Parse_Iff, Hand_Made_Odd_Width_Iff({2, 1, 2, 3, 254, 4}));
+  ASSERT_TRUE(picture);
+  EXPECT_EQ(picture->width, 3);
+  EXPECT_EQ(picture->height, 2);
+  EXPECT_EQ(Pixels_Of(picture.get()), (std::vector<uint8_t>{1, 2, 3, 4, 4, 4}));
+  EXPECT_EQ(picture->palette[3], 40);
+  // Padded rows still read as such: the pad bytes (9) are dropped.
+  picture = Parse(Picture_Parse_Iff, Hand_Made_Odd_Width_Iff({3, 1, 2, 3, 9, 253, 4}));
+  ASSERT_TRUE(picture);
+  EXPECT_EQ(Pixels_Of(picture.get()), (std::vector<uint8_t>{1, 2, 3, 4, 4, 4}));
+  // A body too short even for unpadded rows is refused.
+  EXPECT_FALSE(Parse(Picture_Parse_Iff, Hand_Made_Odd_Width_Iff({2, 1, 2, 3, 254})));
+  EXPECT_FALSE(Parse(Picture_Parse_Iff, Hand_Made_Odd_Width_Iff({2, 1, 2, 3, 1, 4, 4})));
 }
 
 TEST(IffReader, ByteRunCode128CopiesTheNext129Bytes) {

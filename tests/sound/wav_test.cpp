@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "draw/console.h"
 #include "sound/sound.h"
 #include "sound/wav_builder.h"
 
@@ -16,6 +17,20 @@ Sound* load(const std::vector<uint8_t>& bytes, const char* name = "test.wav") {
 
 const std::vector<uint8_t> samples = {1, 2, 3, 4, 5, 6, 7, 8};
 const std::vector<uint8_t> fmt = fmt_payload(2, 22050, 16);
+
+// An extensible "fmt " chunk: the common fields with tag 0xFFFE, then extension
+// size 22, valid bits, channel mask and the 16-byte sub-format, whose first
+// four bytes are the coding (1 = PCM) and the rest the common suffix.
+std::vector<uint8_t> extensible_fmt(uint32_t coding, size_t cut = 0) {
+  std::vector<uint8_t> out = fmt_payload(2, 22050, 16, 0xFFFE);
+  put_u16(out, 22);
+  put_u16(out, 16);
+  put_u32(out, 3);
+  put_u32(out, coding);
+  out.insert(out.end(), {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71});
+  out.erase(out.end() - static_cast<std::ptrdiff_t>(cut), out.end());
+  return out;
+}
 }  // namespace
 
 TEST(Wav, AcceptedFiles) {
@@ -40,8 +55,8 @@ TEST(Wav, AcceptedFiles) {
       {"a longer fmt chunk (extension bytes ignored)",
        riff_file("WAVE", {{"fmt ", [] { auto f = fmt; f.insert(f.end(), {0, 0}); return f; }()}, {"data", samples}}),
        22050, 16, 1, samples},
-      {"format tag not checked", riff_file("WAVE", {{"fmt ", fmt_payload(2, 22050, 16, 0x55)}, {"data", samples}}),
-       22050, 16, 1, samples},
+      {"extensible with PCM samples", riff_file("WAVE", {{"fmt ", extensible_fmt(1)}, {"data", samples}}), 22050, 16,
+       1, samples},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -97,21 +112,56 @@ TEST(Wav, RefusedFiles) {
   }
 }
 
+TEST(Wav, CodingsOtherThanPcmAreRefusedWithTheReason) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> fmt;
+    const char* reason;
+  } cases[] = {
+      {"ADPCM", fmt_payload(2, 22050, 4, 2), "format tag 2 is not PCM"},
+      {"float", fmt_payload(2, 22050, 32, 3), "format tag 3 is not PCM"},
+      {"A-law", fmt_payload(1, 8000, 8, 6), "format tag 6 is not PCM"},
+      {"u-law", fmt_payload(1, 8000, 8, 7), "format tag 7 is not PCM"},
+      {"MPEG layer 3", fmt_payload(2, 44100, 0, 0x55), "format tag 85 is not PCM"},
+      {"tag 0", fmt_payload(2, 22050, 16, 0), "format tag 0 is not PCM"},
+      {"extensible float", extensible_fmt(3), "sub-format 3 is not PCM"},
+      {"extensible A-law", extensible_fmt(6), "sub-format 6 is not PCM"},
+      {"extensible cut before its sub-format", extensible_fmt(1, 1), "without its sub-format"},
+  };
+  Console_Set_Enabled(true);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<uint8_t> file = riff_file("WAVE", {{"fmt ", c.fmt}, {"data", samples}});
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(load(file), nullptr);
+    Memory_Riff_Source source(file.data(), file.size());
+    Wav_Info info;
+    EXPECT_FALSE(Wav_Read_Info_From(source, &info));
+    std::string debug = testing::internal::GetCapturedStderr();
+    EXPECT_NE(debug.find(c.reason), std::string::npos) << debug;
+  }
+  Console_Set_Enabled(false);
+  // A sub-format whose suffix differs is not PCM either, whatever its first bytes.
+  std::vector<uint8_t> other = extensible_fmt(1);
+  other.back() ^= 1;
+  EXPECT_EQ(load(riff_file("WAVE", {{"fmt ", other}, {"data", samples}})), nullptr);
+}
+
 TEST(Wav, InfoKeepsTheHeaderFields) {
-  std::vector<uint8_t> file = riff_file("WAVE", {{"fmt ", fmt_payload(2, 44100, 16, 3)}, {"LIST", {9, 9, 9}}, {"data", samples}});
+  std::vector<uint8_t> file = riff_file("WAVE", {{"fmt ", extensible_fmt(1)}, {"LIST", {9, 9, 9}}, {"data", samples}});
   Memory_Riff_Source source(file.data(), file.size());
   Wav_Info info;
   ASSERT_TRUE(Wav_Read_Info_From(source, &info));
   EXPECT_EQ(std::memcmp(&info.form_type, "WAVE", 4), 0);
-  EXPECT_EQ(info.format_tag, 3u);
+  EXPECT_EQ(info.format_tag, 0xFFFEu);
   EXPECT_EQ(info.channels, 2u);
-  EXPECT_EQ(info.samples_per_second, 44100u);
-  EXPECT_EQ(info.avg_bytes_per_second, 176400u);
+  EXPECT_EQ(info.samples_per_second, 22050u);
+  EXPECT_EQ(info.avg_bytes_per_second, 88200u);
   EXPECT_EQ(info.block_align, 4u);
   EXPECT_EQ(info.bits_per_sample, 16u);
   EXPECT_EQ(info.data_size, 8u);
-  // RIFF header 12, fmt 8 + 16, LIST 8 + 3 + pad, data header 8.
-  EXPECT_EQ(info.data_offset, 12u + 24u + 12u + 8u);
+  // RIFF header 12, fmt 8 + 40, LIST 8 + 3 + pad, data header 8.
+  EXPECT_EQ(info.data_offset, 12u + 48u + 12u + 8u);
 }
 
 TEST(Wav, ChunkSearch) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -43,7 +45,7 @@ class CommandBlockTest : public testing::Test {
     old_dir_ = getcwd(nullptr, 0);
     ASSERT_EQ(chdir(dir_.path().c_str()), 0);
     std::string text =
-        "[BOOL] A\n[BOOL] B\n[BOOL] C\n[BOOL] T\n[BOOL] F\n[BOOL] X\n[BOOL] N\n[BOOL] DONE\n"
+        "[BOOL] A\n[BOOL] B\n[BOOL] C\n[BOOL] T\n[BOOL] F\n[BOOL] X\n[BOOL] N\n[BOOL] DONE\n[BOOL] 7\n"
         "[WARP] ROOM.PAN\n[TEST] -1\nEND\n";
     Script_Compile_Text(Script_Text{reinterpret_cast<const uint8_t*>(text.data()), text.size()});
     panorama_.assign(256 * 6144, 0);
@@ -92,7 +94,7 @@ struct Bool_Case {
 void check(const std::vector<Bool_Case>& cases, CommandBlockTest* test,
            void (CommandBlockTest::*run)(std::vector<std::string>)) {
   for (const Bool_Case& c : cases) {
-    for (const char* name : {"A", "B", "C", "T", "F", "X", "N", "DONE"}) Bool_Set(name, 0);
+    for (const char* name : {"A", "B", "C", "T", "F", "X", "N", "DONE", "7"}) Bool_Set(name, 0);
     (test->*run)(c.block);
     for (const auto& [name, value] : c.expected)
       EXPECT_EQ(Bool_Get(name), value) << testing::PrintToString(c.block) << " boolean " << name;
@@ -158,8 +160,14 @@ TEST_F(CommandBlockTest, OpCombinesLeftToRight) {
             {{"set(A,1)", "set(B,0)", "set(C,0)", "op(T,F,A,or,B,and,C)"}, {{"T", 0}, {"F", 1}}},
             {{"set(A,1)", "set(C,6)", "op(T,F,A,or,C,and,C)"}, {{"T", 6}, {"F", 0}}},
             {{"set(A,3)", "op(T,F,A)"}, {{"T", 3}, {"F", 0}}},
-            {{"op(T,F,0,or)"}, {{"T", 0}, {"F", 1}}},  // a pair cut short is ignored
+            {{"set(A,2)", "op(T,F,A,or)"}, {{"T", 2}, {"F", 0}}},  // a pair cut short is ignored
             {{"set(A,2)", "op(T,F,A,xor,A)"}, {{"T", 2}}},
+            // The third argument is a boolean's name even when it reads as a number:
+            // "7" is the boolean named 7, "1" names none and reads 0.
+            {{"op(T,F,7)"}, {{"T", 0}, {"F", 1}}},
+            {{"set(7,4)", "set(A,1)", "op(T,F,7,or,A)"}, {{"T", 5}, {"F", 0}}},
+            {{"op(T,F,1)"}, {{"T", 0}, {"F", 1}}},
+            {{"set(A,7)"}, {{"A", 7}}},  // where an operand is read, 7 stays a number
         },
         this, &CommandBlockTest::run);
 }
@@ -294,6 +302,46 @@ TEST_F(CommandBlockTest, BlockAnimationsStartOnceAndEndThroughTheirBoolean) {
   run({"play_animbloc(door0007,A,5)"});
   EXPECT_FLOAT_EQ(slot->speed, 25.0f);
   EXPECT_EQ(slot->end_value, 5);
+}
+
+TEST_F(CommandBlockTest, WavesMoveEachRowByTheSineOfItsAngle) {
+  // Reference: the phase grows by 20 per second with one rounding to single
+  // precision; each row y takes row y - trunc(-3 sin(a)), a = 0.039269909 y +
+  // 0.4 phase with both constants single-precision and the angle and sine double.
+  ASSERT_FALSE(Waves_Active());
+  run({"waves()"});
+  ASSERT_TRUE(Waves_Active());
+  uint16_t* screen = Screen_Buffer();
+  uint64_t counter = 1000;
+  uint64_t last = 0;
+  int wrong_phase = 0, wrong_rows = 0;
+  for (int frame = 0; frame < 400; ++frame) {
+    // Frames of 15 to 24 ms, of a different length each.
+    counter += 150000 + (static_cast<uint64_t>(frame) * 7919) % 90001;
+    for (int y = 0; y < Screen_Height; ++y) std::fill(screen + y * Screen_Width, screen + (y + 1) * Screen_Width, y);
+    const float before = Waves_Phase();
+    Clock_Set_Virtual_Counter(counter);
+    Animation_Step();
+    // The step reads the counter twice: the frame's time, then the next start.
+    const double dt = static_cast<double>(static_cast<uint32_t>(counter) - static_cast<uint32_t>(last)) / 1e7;
+    last = counter + 1;
+    const float phase = Waves_Phase();
+    if (frame > 0 && phase != static_cast<float>(static_cast<double>(before) + dt * 20.0)) ++wrong_phase;
+    for (int y = 0; y < Screen_Height; ++y) {
+      double angle = static_cast<double>(0.039269909f) * y + static_cast<double>(0.4f) * static_cast<double>(phase);
+      int s = y - static_cast<int>(std::trunc(-3.0 * std::sin(angle)));
+      s = std::clamp(s, 0, Screen_Height - 1);
+      ASSERT_LE(std::abs(s - y), 3);
+      if (screen[y * Screen_Width] != s || screen[y * Screen_Width + 639] != s) ++wrong_rows;
+    }
+  }
+  EXPECT_EQ(wrong_phase, 0);
+  EXPECT_EQ(wrong_rows, 0);
+  // The next node picture load switches them off (here: directly).
+  Waves_Stop();
+  for (int y = 0; y < Screen_Height; ++y) std::fill(screen + y * Screen_Width, screen + (y + 1) * Screen_Width, y);
+  Animation_Step();
+  for (int y = 0; y < Screen_Height; ++y) ASSERT_EQ(screen[y * Screen_Width], y);
 }
 
 TEST(CommandBlockInScript, EachLineIsTracedAndRunsInOrder) {
