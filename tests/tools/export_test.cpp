@@ -664,7 +664,7 @@ TEST(Export_Hand_Made, AnimationFileFramesKeepThePaletteAndAreBoundedByTheFile) 
   anim.width = 8;
   anim.height = 4;
   anim.bits = 8;
-  anim.pack = 0;
+  anim.pack = 3;  // frames decode only with the LZ methods
   anim.palette = Test_Image(1, 1, 8).palette;
   for (int f = 0; f < 3; ++f) {
     std::vector<uint8_t> frame(32);
