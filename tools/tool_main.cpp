@@ -32,7 +32,7 @@ constexpr Usage_Form usage_forms[] = {
     {"doctor", "doctor INSTALLED [--discs DISCS]", "check an installation as the engine uses it"},
     {"make-demo", "make-demo [--no-tour] [--engine PATH] DIR", "write the demo game, record its tour"},
     {"script", "script dump FILE", "a scene script compiled, as JSON"},
-    {"script", "script check FILE [--data]", "a script's problems (--data: and its files)"},
+    {"script", "script check [--data] FILE", "a script's problems (--data: and its files)"},
     {"picture", "picture dump NAME OUTPREFIX [--to16]", "a picture's pixels and palette as loaded"},
     {"wav", "wav info FILE [--data OUT]", "a WAV sound as the engine loads it"},
     {"pak", "pak create --method M [--name INNER] IN OUT", "pack a file into a PAK file"},
