@@ -70,7 +70,7 @@ constexpr const char* usage_text =
     "  left click   act on what is under the cursor (Enter does the same)\n"
     "  Escape       the game's menu\n"
     "  F1           the saved-game room (where the game offers one)\n"
-    "  arrows       move the cursor step by step (Tab: bigger or smaller steps)\n"
+    "  arrows       turn the view or move the cursor step by step\n"
     "  Alt+Enter    full screen on or off\n"
     "  Ctrl+G       release the mouse from the window\n"
     "\n"
