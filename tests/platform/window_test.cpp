@@ -117,7 +117,9 @@ bool pattern_shown(const std::vector<uint32_t>& pixels, int w, int h) {
 }
 
 TEST_F(WindowTest, APausedWindowIsPresentedAgainWhenExposed) {
-  ASSERT_EQ(Platform_Start(Platform_Options()), 0) << Platform_Error();
+  Platform_Options options;
+  options.pause_in_background = false;  // the injected events pause and resume it
+  ASSERT_EQ(Platform_Start(options), 0) << Platform_Error();
   std::vector<uint32_t> pixels;
   int w = 0, h = 0;
   ASSERT_TRUE(present_and_read(&pixels, &w, &h));
