@@ -63,6 +63,7 @@ bool next_event(Platform_Event* event, bool wait) {
     Platform_Event ignored;
     while (Window_Poll_Event(&ignored, 0)) {
       if (ignored.type == Platform_Event_Type::Quit) quit_requested = true;
+      if (ignored.type == Platform_Event_Type::Exposed) repaint_frames = repaints_after_expose;
     }
     return Replay_Next_Event(event);
   }
