@@ -155,6 +155,7 @@ struct Rgb {
 // A room seen from its centre, for panoramas. The room is a box 2 units wide and
 // deep with the eye 0.6 above the floor; walls rise to wall_top (an open roof shows
 // the sky above them) or meet a ceiling.
+constexpr float Room_Eye_Height = 0.6f;  // above the floor; the walls stand 1 unit away
 struct Room_Door {
   int wall;            // 0 ahead (yaw 0), 1 right, 2 behind, 3 left
   float centre = 0.0f; // along the wall, -1 (left edge as seen facing it) to 1
@@ -177,8 +178,16 @@ struct Room_Style {
   bool open_roof = true;
   float wall_top = 0.9f;   // height of the walls above the eye
   std::vector<Room_Door> doors;
-  std::vector<std::pair<int, std::string>> wall_labels;  // (wall, text) mid-wall
+  struct Wall_Label {
+    int wall;
+    std::string text;
+    float centre = 0.0f;  // along the wall, as Room_Door::centre
+  };
+  std::vector<Wall_Label> wall_labels;  // mid-wall, just above the eye
 };
+// A panorama zone covering a doorway's opening as painted by Paint_Room (floor
+// to lintel, jamb to jamb); returns the zone's index.
+int Add_Door_Zone(Demo_Node& node, const Room_Door& door);
 // The panorama as B, G, R bytes in the renderer's buffer layout (256 x 6144).
 std::vector<uint8_t> Paint_Room(const Room_Style& style);
 // Only face `face` of it (512 x 512, B, G, R, rows top first).

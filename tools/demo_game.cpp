@@ -51,6 +51,15 @@ int Demo_Node::add_view_zone(int yaw, int pitch, int half_width, int half_height
   return add_zone({a1, a2, b1, b2});
 }
 
+int Add_Door_Zone(Demo_Node& node, const Room_Door& door) {
+  // Seen from the eye, the opening spans these angles (the wall is 1 unit away).
+  const float left = std::atan(door.centre - door.half_width), right = std::atan(door.centre + door.half_width);
+  const float bottom = std::atan(-Room_Eye_Height), top = std::atan(door.height - Room_Eye_Height);
+  auto units = [](float radians) { return static_cast<int>(std::lround(radians / Radians_Per_Unit)); };
+  return node.add_view_zone(door.wall * 2048 + units((left + right) / 2), units((bottom + top) / 2),
+                            units((right - left) / 2), units((top - bottom) / 2));
+}
+
 int Demo_Node::add_rect_zone(int x1, int y1, int x2, int y2) {
   return add_zone({static_cast<float>(x1), static_cast<float>(x2), static_cast<float>(y1), static_cast<float>(y2)});
 }

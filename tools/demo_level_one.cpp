@@ -132,9 +132,7 @@ void add_level_one(Demo_Game& game) {
   hall.zone_file = "HALL.ZON";
   hall.test(-1, 0).commands = {"SETANGLE 0 0", "LOCKKEY 0 MENU.ROZ", "PLAYMUSIQUE MUSIC.WAV 160", "FADE -255 0 16"};
   // Added in the order of Demo_Hall_Zone.
-  hall.add_view_zone(0, -200, 420, 700);
-  hall.add_view_zone(2048, -200, 420, 700);
-  hall.add_view_zone(4096, -200, 420, 700);
+  for (const Room_Door& door : hall_style(0.0f).doors) Add_Door_Zone(hall, door);
   hall.add_view_zone(6144, 0, 500, 900);
   hall.add_view_zone(6144, 0, 500, 900);
   hall.test(Hall_Zone_Court_Door, 0).commands = {"INTERPOLANGLE 0 0 96", "FADE 0 -255 24", "GOTOWARP COURT.ROZ"};
@@ -149,14 +147,14 @@ void add_level_one(Demo_Game& game) {
   court.wall_line = {160, 150, 130};
   court.floor_a = {70, 150, 60};
   court.floor_b = {60, 130, 50};
-  court.wall_top = 0.25f;
+  court.wall_top = 0.45f;  // high enough for the sign above the doorway
   court.doors = {{2, 0.0f, 0.24f, 0.8f, {176, 146, 112}, "HALL", 1.0f}};
   court.wall_labels = {{0, "COURTYARD"}};
   level.files["COURT.ROZ"] = panorama_file(court);
   Demo_Node& yard = level.node("COURT.ROZ");
   yard.zone_file = "COURT.ZON";
   yard.test(-1, 0).commands = {"SETANGLE 0 0", "PLAYRNDSOUND BIRD.WAV 180 255", "FADE -255 0 16"};
-  yard.test(yard.add_view_zone(4096, -200, 420, 700), 0).commands = {"GOTOWARP HALL.ROZ"};
+  yard.test(Add_Door_Zone(yard, court.doors[0]), 0).commands = {"GOTOWARP HALL.ROZ"};
 
   // The library.
   Room_Style library;
@@ -176,8 +174,8 @@ void add_level_one(Demo_Game& game) {
   Demo_Node& books = level.node("LIBRARY.ROZ");
   books.zone_file = "LIBRARY.ZON";
   books.test(-1, 0).commands = {"SETANGLE 0 0", "TRANSFADE 24"};
-  books.test(books.add_view_zone(0, -200, 420, 700), 0).commands = {"GOTOWARP GALLERY.TGA"};
-  books.test(books.add_view_zone(4096, -200, 420, 700), 0).commands = {"GOTOWARP HALL.ROZ"};
+  books.test(Add_Door_Zone(books, library.doors[0]), 0).commands = {"GOTOWARP GALLERY.TGA"};
+  books.test(Add_Door_Zone(books, library.doors[1]), 0).commands = {"GOTOWARP HALL.ROZ"};
 
   // The gallery: a flat Targa node.
   Canvas gallery = gallery_canvas();
@@ -222,7 +220,7 @@ void add_level_one(Demo_Game& game) {
   game.tour_section("level-1-window") = {"turn -40 0 34", "wait 25", "shot hall-window", "turn 40 0 34", "wait 25"};
   game.tour_section("level-1-court") = {"click", "node COURT.ROZ", "wait 30", "shot court", "turn 0 -40 16",
                                         "wait 25", "shot court-sky", "turn 0 40 16", "wait 25", "turn 40 0 70",
-                                        "wait 25", "click", "node HALL.ROZ", "wait 30"};
+                                        "wait 25", "shot court-way-back", "click", "node HALL.ROZ", "wait 30"};
   game.tour_section("level-1-cellar") = {"turn 40 0 70", "wait 25", "shot hall-cellar", "click", "wait 20"};
   game.tour_section("level-1-library") = {"turn -40 0 34", "wait 25", "click", "node LIBRARY.ROZ", "wait 10",
                                           "shot library-transfade", "wait 30", "shot library"};

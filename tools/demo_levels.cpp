@@ -42,7 +42,7 @@ void add_levels(Demo_Game& game) {
     Demo_Node& room = level.node(look.node);
     room.zone_file = "ROOM.ZON";
     room.test(-1, 0).commands = {"SETANGLE 0 0", "FADE -255 0 20"};
-    room.test(room.add_view_zone(0, -200, 500, 800), 0).commands = {"FADE 0 -255 20", "END"};
+    room.test(Add_Door_Zone(room, style.doors[0]), 0).commands = {"FADE 0 -255 20", "END"};
     game.tour_section("level-" + std::to_string(number)) = {
         std::string("node ") + look.node, "wait 25", "shot level-" + std::to_string(number), "click"};
   }

@@ -41,7 +41,7 @@ constexpr Glyph glyphs[] = {
     {':', {0x00, 0x0C, 0x0C, 0x00, 0x0C, 0x0C, 0x00}}, {'/', {0x01, 0x01, 0x02, 0x04, 0x08, 0x10, 0x10}},
 };
 
-constexpr float Eye_Height = 0.6f;
+constexpr float Eye_Height = Room_Eye_Height;
 
 Rgb mix(Rgb a, Rgb b, float t) {
   t = std::clamp(t, 0.0f, 1.0f);
@@ -114,10 +114,10 @@ Rgb wall_colour(const Room_Style& style, int wall, float u, float h, float dista
       if (plate) return {40, 34, 30};
     }
   }
-  for (const auto& [label_wall, text] : style.wall_labels) {
-    if (label_wall != wall) continue;
+  for (const Room_Style::Wall_Label& label : style.wall_labels) {
+    if (label.wall != wall) continue;
     bool plate = false;
-    if (label_pixel(text, 0.0f, Eye_Height + 0.12f, 0.02f, u, h, &plate)) return style.label;
+    if (label_pixel(label.text, label.centre, Eye_Height + 0.12f, 0.02f, u, h, &plate)) return style.label;
     if (plate) return {40, 34, 30};
   }
   // Bricks: rows 0.1 high, each row offset by half a brick.

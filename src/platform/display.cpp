@@ -38,6 +38,14 @@ Display_Mode display_mode = [] {
 }();
 std::vector<uint32_t> colour_table;  // empty for 5-6-5 screens
 
+// The window's texture holds last_frame as the current mode converts it, and
+// for how many more frames the window is presented although the frame is
+// unchanged: a few after every expose or resize, because the window system may
+// take a frame or two to give the drawing its new size.
+bool texture_current = false;
+int repaint_frames = 0;
+constexpr int repaints_after_expose = 8;
+
 bool inactive = false;
 bool minimised = false;
 bool display_active = true;
@@ -55,6 +63,7 @@ bool next_event(Platform_Event* event, bool wait) {
     Platform_Event ignored;
     while (Window_Poll_Event(&ignored, 0)) {
       if (ignored.type == Platform_Event_Type::Quit) quit_requested = true;
+      if (ignored.type == Platform_Event_Type::Exposed) repaint_frames = repaints_after_expose;
     }
     return Replay_Next_Event(event);
   }
@@ -67,6 +76,13 @@ bool next_event(Platform_Event* event, bool wait) {
 }
 
 void apply_event(const Platform_Event& event) {
+  if (event.type == Platform_Event_Type::Exposed) {
+    // No frame comes while the game is paused: the last one is shown again now
+    // (and by the wait below).
+    if (inactive) Window_Repaint();
+    repaint_frames = repaints_after_expose;
+    return;
+  }
   Record_Event(event);
   switch (event.type) {
     case Platform_Event_Type::Focus_Lost:
@@ -117,6 +133,10 @@ int Pump_Messages() {
     // Wait in the background until the focus comes back. Without a window there
     // is nothing to wait for: the focus counts as regained.
     while (inactive && !quit_requested) {
+      if (repaint_frames > 0) {
+        --repaint_frames;
+        Window_Repaint();
+      }
       if (!next_event(&event, true)) {
         if (!Window_Is_Open() || Replaying() || !pause_in_background) break;
         continue;
@@ -142,18 +162,28 @@ int Present_Frame(const uint16_t* source) {
   if (pumped != 0 || inactive) return -1;
   if (source == nullptr) source = frame_buffer;
 
-  std::memcpy(last_frame, source, sizeof last_frame);
+  // A frame equal to the one shown is neither uploaded nor scaled again: a node
+  // where nothing moves then costs little more than drawing it.
+  bool changed = !have_last_frame || std::memcmp(last_frame, source, sizeof last_frame) != 0;
+  if (changed) std::memcpy(last_frame, source, sizeof last_frame);
   have_last_frame = true;
 
   const uint32_t* table = colour_table.empty() ? nullptr : colour_table.data();
   uint8_t* pixels = nullptr;
   int pitch = 0;
   if (Window_Is_Open()) {
-    // A texture that cannot be locked twice in a row costs this frame only.
-    if (Window_Lock(&pixels, &pitch) || Window_Lock(&pixels, &pitch)) {
-      Present_Copy(source, display_mode, table, pixels, pitch);
-      Window_Unlock_And_Show();
+    bool upload = changed || !texture_current || !Window_Has_Frame();
+    if (upload) {
+      texture_current = false;
+      // A texture that cannot be locked twice in a row costs this frame only.
+      if (Window_Lock(&pixels, &pitch) || Window_Lock(&pixels, &pitch)) {
+        Present_Copy(source, display_mode, table, pixels, pitch);
+        Window_Unlock();
+        texture_current = true;
+      }
     }
+    Window_Show(upload || repaint_frames > 0);
+    if (repaint_frames > 0) --repaint_frames;
   } else {
     int screen_width = display_mode.width * (display_mode.kind == Display_Kind_Doubled ? 2 : 1);
     int screen_height = display_mode.height * (display_mode.kind == Display_Kind_Doubled ? 2 : 1);
@@ -203,6 +233,7 @@ bool Display_Setup(const Mode_List& modes, const Display_Mode& request) {
     if (!Colour_Table_Build(display_mode.bits_per_pixel, colour_table.data())) colour_table.clear();
   }
   headless_surface.clear();
+  texture_current = false;
   display_active = true;
   return true;
 }
@@ -214,6 +245,8 @@ void Display_Reset_State() {
   inactive = minimised = quit_requested = false;
   display_active = true;
   have_last_frame = false;
+  texture_current = false;
+  repaint_frames = 0;
 }
 
 void Display_Set_Pause_In_Background(bool pause) { pause_in_background = pause; }

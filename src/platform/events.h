@@ -16,6 +16,7 @@ enum class Platform_Event_Type : uint8_t {
   Focus_Lost = 7,
   Focus_Gained = 8,
   Quit = 9,          // the window was closed
+  Exposed = 10,      // the window must be drawn again (exposed, resized); never recorded
 };
 
 struct Platform_Event {

@@ -2,7 +2,9 @@
 
 #include <SDL.h>
 
+#include <chrono>
 #include <deque>
+#include <thread>
 
 #include "platform/keys.h"
 
@@ -15,6 +17,18 @@ int texture_width = 0;
 int texture_height = 0;
 bool full_screen = false;
 bool swallow_enter_release = false;
+// The window's place and size before it went full screen, given back when it
+// leaves full screen.
+SDL_Rect windowed_rect = {0, 0, 0, 0};
+
+// The presentation: whether the texture holds a frame yet, the output size the
+// scaling was last fitted to, and when the window was last presented (unchanged
+// frames wait for the next refresh instead of being presented again).
+bool have_frame = false;
+int output_width = 0;
+int output_height = 0;
+std::chrono::steady_clock::time_point last_show;
+Window_Counts counts;
 
 // One SDL event can give several engine events (a key and its character).
 std::deque<Platform_Event> translated;
@@ -33,6 +47,10 @@ void translate(const SDL_Event& e) {
         translated.push_back({Platform_Event_Type::Focus_Gained});
       } else if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
         translated.push_back({Platform_Event_Type::Quit});
+      } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+                 e.window.event == SDL_WINDOWEVENT_SHOWN || e.window.event == SDL_WINDOWEVENT_RESTORED) {
+        // The window's contents were lost or must be scaled anew.
+        translated.push_back({Platform_Event_Type::Exposed});
       }
       break;
     case SDL_KEYDOWN: {
@@ -90,6 +108,43 @@ void translate(const SDL_Event& e) {
   }
 }
 
+
+// Takes the renderer's current output size for the scaling: the viewport that
+// keeps the picture's aspect is computed anew whenever the size changed.
+void fit_output() {
+  int w = 0, h = 0;
+  if (SDL_GetRendererOutputSize(renderer, &w, &h) != 0) return;
+  if (w == output_width && h == output_height) return;
+  output_width = w;
+  output_height = h;
+  SDL_RenderSetLogicalSize(renderer, texture_width, texture_height);
+}
+
+// Draws the texture scaled into the window and presents it.
+void show() {
+  fit_output();
+  SDL_RenderClear(renderer);
+  if (have_frame) SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+  SDL_RenderPresent(renderer);
+  last_show = std::chrono::steady_clock::now();
+  ++counts.presents;
+}
+
+// Waits as long as presenting would have: until one refresh of the display has
+// passed since the window was last presented. Keeps the frame rate of the game
+// where the frame is not presented again.
+void wait_for_refresh() {
+  SDL_DisplayMode mode;
+  int rate = SDL_GetWindowDisplayMode(window, &mode) == 0 && mode.refresh_rate > 0 ? mode.refresh_rate : 60;
+  auto interval = std::chrono::nanoseconds(1000000000 / rate);
+  auto now = std::chrono::steady_clock::now();
+  auto due = last_show + interval;
+  if (now < due && due - now <= interval) std::this_thread::sleep_for(due - now);
+  now = std::chrono::steady_clock::now();
+  // Later waits keep to the same cadence unless the game fell behind.
+  last_show = now - due < interval ? due : now;
+}
+
 }  // namespace
 
 bool Window_Open(int width, int height, const char* title, std::string* error) {
@@ -118,8 +173,10 @@ bool Window_Open(int width, int height, const char* title, std::string* error) {
   }
   texture_width = width;
   texture_height = height;
+  have_frame = false;
   // Scaled to the window with the aspect kept: black bars fill the rest.
-  SDL_RenderSetLogicalSize(renderer, width, height);
+  output_width = output_height = 0;
+  fit_output();
   SDL_ShowCursor(SDL_DISABLE);
   SDL_StartTextInput();
   Window_Set_Relative_Mouse(true);
@@ -143,6 +200,7 @@ void Window_Close() {
   window = nullptr;
   translated.clear();
   full_screen = false;
+  have_frame = false;
 }
 
 bool Window_Is_Open() { return window != nullptr; }
@@ -168,12 +226,28 @@ bool Window_Lock(uint8_t** pixels, int* pitch) {
   return true;
 }
 
-void Window_Unlock_And_Show() {
+void Window_Unlock() {
   SDL_UnlockTexture(texture);
-  SDL_RenderClear(renderer);
-  SDL_RenderCopy(renderer, texture, nullptr, nullptr);
-  SDL_RenderPresent(renderer);
+  have_frame = true;
+  ++counts.uploads;
 }
+
+void Window_Show(bool changed) {
+  if (renderer == nullptr) return;
+  if (changed) {
+    show();
+  } else {
+    wait_for_refresh();
+  }
+}
+
+void Window_Repaint() {
+  if (renderer != nullptr) show();
+}
+
+bool Window_Has_Frame() { return have_frame; }
+
+Window_Counts Window_Get_Counts() { return counts; }
 
 bool Window_Read_Back(std::vector<uint32_t>* pixels, int* width, int* height) {
   if (renderer == nullptr) return false;
@@ -199,7 +273,27 @@ bool Window_Read_Back(std::vector<uint32_t>* pixels, int* width, int* height) {
 void Window_Toggle_Full_Screen() {
   if (window == nullptr) return;
   full_screen = !full_screen;
-  SDL_SetWindowFullscreen(window, full_screen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  if (full_screen) {
+    // The window is first made as large as its display itself: without a window
+    // manager nobody acts on the full-screen request, and the window would keep
+    // its size while the presentation scaled for the whole display.
+    SDL_GetWindowPosition(window, &windowed_rect.x, &windowed_rect.y);
+    SDL_GetWindowSize(window, &windowed_rect.w, &windowed_rect.h);
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window), &bounds) == 0) {
+      SDL_SetWindowPosition(window, bounds.x, bounds.y);
+      SDL_SetWindowSize(window, bounds.w, bounds.h);
+    }
+    SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  } else {
+    SDL_SetWindowFullscreen(window, 0);
+    if (windowed_rect.w > 0 && windowed_rect.h > 0) {
+      SDL_SetWindowSize(window, windowed_rect.w, windowed_rect.h);
+      SDL_SetWindowPosition(window, windowed_rect.x, windowed_rect.y);
+    }
+  }
+  // The next frame is scaled for the output size the toggle gave.
+  fit_output();
 }
 
 void Window_Set_Relative_Mouse(bool on) {

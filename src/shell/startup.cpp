@@ -47,13 +47,32 @@ constexpr const char* usage_text =
     "  --scanlines  the doubled picture with black lines between rows\n"
     "  --record FILE, --replay FILE   record the input and clock of a run, or play it back\n"
     "  --debug      debug lines on stderr\n"
-    "  --trace      one line per event on stderr (level N FOLDER, script FILE, node INDEX NAME,\n"
-    "               test INDEX zone Z trigger T, cmd TEXT, end)\n"
+    "  --trace      one line per event on stderr:\n"
+    "                 level N FOLDER            a level's list file starts\n"
+    "                 script FILE               a scene script starts\n"
+    "                 node INDEX NAME           the player enters a node\n"
+    "                 test INDEX zone Z trigger T   a node's test runs\n"
+    "                 cmd TEXT                  a script command runs\n"
+    "                 plugin TEXT               a command block line runs\n"
+    "                 state saved|restored node N NAME view YAW PITCH bools NAME=VALUE ...\n"
+    "                                           a game is saved or loaded\n"
+    "                 tour shot NAME FRAME      a --tour step takes its picture\n"
+    "                 end                       a scene script ends\n"
+    "                 quit                      the window was closed\n"
     "  --frames N   stop after N presented frames (status 0)\n"
     "  --screenshot FILE        PNG of the last frame when the program ends\n"
     "  --screenshot-at N FILE   PNG of the N-th presented frame (may be repeated)\n"
     "  --frame-hashes FILE      one 64-bit hash of every presented frame, a hex line each\n"
     "  --tour FILE  scripted input for recording a tour (steps: see README), 60 frames a second\n"
+    "\n"
+    "Controls:\n"
+    "  mouse        turn the view (in flat pictures: move the cursor)\n"
+    "  left click   act on what is under the cursor (Enter does the same)\n"
+    "  Escape       the game's menu\n"
+    "  F1           the saved-game room (where the game offers one)\n"
+    "  arrows       turn the view or move the cursor step by step\n"
+    "  Alt+Enter    full screen on or off\n"
+    "  Ctrl+G       release the mouse from the window\n"
     "\n"
     "Settings: name=value lines (source, res, lang) in the section\n"
     "[Software\\Pellumaine's\\L'Osterlin\\1.0] of $OSTERLIN_REGISTRY, else\n"
@@ -137,6 +156,13 @@ Engine_Options Take_Engine_Options(std::vector<std::string>& args) {
   };
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    // -h and -help are no game options: they ask for this text, unless they are
+    // the value of a game option that takes one.
+    if ((arg == "-h" || arg == "-help") &&
+        (rest.empty() || (rest.back() != "-cd" && rest.back() != "-hd" && rest.back() != "-level"))) {
+      options.help = true;
+      continue;
+    }
     if (arg.size() <= 2 || arg.compare(0, 2, "--") != 0) {
       rest.push_back(arg);
       continue;

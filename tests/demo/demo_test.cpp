@@ -256,7 +256,8 @@ TEST_F(Demo, ClosingMenuEndsTheGame) {
 
 // A game saved in one run of the program is loaded by the next: "save-quit"
 // saves twice and closes the window, "load" starts again, chooses the saved
-// game and arrives at the saved node with the saved view and booleans.
+// game and arrives at the saved node with the saved view and booleans, and from
+// there back where the saved-game room was opened.
 TEST_F(Demo, SavedGameOutlivesTheProgram) {
   std::map<std::string, std::string> sessions;
   for (const std::string& line : read_lines(root_ + "/sessions.txt")) {
@@ -302,6 +303,12 @@ TEST_F(Demo, SavedGameOutlivesTheProgram) {
   EXPECT_LT(std::find(loading.trace.begin(), loading.trace.end(), "plugin PreLoad(1)"), restored);
   ASSERT_LT(restored + 1, loading.trace.end());
   EXPECT_EQ(*(restored + 1), "node 1 SAVES.ROZ");
+  // The saved-game room then takes the player back to the node it was opened
+  // from, as the saved game remembers it.
+  auto next_node = std::find_if(restored + 2, loading.trace.end(),
+                                [](const std::string& l) { return starts_with(l, "node "); });
+  ASSERT_NE(next_node, loading.trace.end());
+  EXPECT_EQ(*next_node, "node 0 ILE.ROZ");
   EXPECT_EQ(std::count(restored, loading.trace.end(), "cmd PRINT,WELCOME_BACK,FONT1"), 1);
   EXPECT_EQ(std::count(loading.trace.begin(), restored, "cmd PRINT,WELCOME_BACK,FONT1"), 0);
   std::vector<unsigned char> png = Read_Whole_File(dir_->file("load-menu.png"));

@@ -62,6 +62,29 @@ TEST(EngineOptions, DoubleDashOptionsAreTakenOutBeforeTheGameOptions) {
   EXPECT_TRUE(refused.version);
 }
 
+TEST(EngineOptions, ShortHelpFormsAskForTheHelpUnlessTheyAreAnOptionsValue) {
+  const struct {
+    Args args;
+    bool help;
+    Args rest;
+  } cases[] = {
+      {{"-h"}, true, {}},
+      {{"-nologo", "-help"}, true, {"-nologo"}},
+      {{"-help", "-level", "2"}, true, {"-level", "2"}},
+      {{"-cd", "-h"}, false, {"-cd", "-h"}},
+      {{"-level", "--debug", "-help"}, false, {"-level", "-help"}},
+      {{"-H"}, false, {"-H"}},
+      {{"-hx"}, false, {"-hx"}},
+  };
+  for (const auto& c : cases) {
+    Args args = c.args;
+    Engine_Options options = Take_Engine_Options(args);
+    EXPECT_EQ(options.help, c.help) << testing::PrintToString(c.args);
+    EXPECT_EQ(args, c.rest) << testing::PrintToString(c.args);
+    EXPECT_TRUE(options.unknown.empty());
+  }
+}
+
 TEST(EngineOptions, FrameOutputOptionsTakeTheirValues) {
   Args args = {"--frames", "120", "--screenshot", "a.png", "-nologo", "--screenshot-at", "5", "b.png",
                "--frame-hashes", "h.txt", "--screenshot-at", "9", "c.png", "--tour", "t.txt", "-level", "2"};
