@@ -252,7 +252,8 @@ TEST_F(LevelWalk, MissingLevelFolderRunsTheDiscPromptUntilEnd) {
 TEST_F(LevelWalk, DiscPromptWithoutANodeEndsTheGameWithStatus255) {
   // Empty data folders: no level folder, and an installed folder whose list file
   // is missing or holds no node. The prompt would run for ever asking for nothing.
-  for (const char* listing : {"", "; a comment\r\n[TEST] -1\r\nEND\r\n", nullptr}) {
+  const char* const listings[] = {"", "; a comment\r\n[TEST] -1\r\nEND\r\n", nullptr};  // null: no file
+  for (const char* listing : listings) {
     Shell_State_Reset();
     Set_Disc_Path((tree_.path() + "/discs").c_str());
     Set_Install_Path((tree_.path() + "/install").c_str());
