@@ -12,6 +12,7 @@
 #include "platform/display_modes.h"
 #include "platform/events.h"
 #include "platform/input.h"
+#include "platform/platform.h"
 #include "platform/record.h"
 #include "platform/window.h"
 
@@ -130,6 +131,9 @@ int Pump_Messages() {
   }
   if (inactive) {
     minimise();
+    // The sound pauses with the game: nothing refills the music's buffer halves
+    // while the game waits here.
+    Platform_Notify_Pause(true);
     // Wait in the background until the focus comes back. Without a window there
     // is nothing to wait for: the focus counts as regained.
     while (inactive && !quit_requested) {
@@ -144,6 +148,7 @@ int Pump_Messages() {
       apply_event(event);
     }
     inactive = false;
+    Platform_Notify_Pause(false);
   }
   Record_Pump_End();
   if (!was_inactive) {

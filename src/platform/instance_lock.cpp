@@ -12,11 +12,15 @@ namespace {
 int lock_descriptor = -1;
 }
 
-bool Instance_Lock_Acquire() {
-  if (lock_descriptor >= 0) return true;
+std::string Instance_Lock_Path() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   std::string folder = runtime && runtime[0] == '/' ? runtime : "/tmp";
-  std::string path = folder + "/osterlin.lock";
+  return folder + "/osterlin.lock";
+}
+
+bool Instance_Lock_Acquire() {
+  if (lock_descriptor >= 0) return true;
+  std::string path = Instance_Lock_Path();
   int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (descriptor < 0) return true;
   if (flock(descriptor, LOCK_EX | LOCK_NB) != 0) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "draw/console.h"
+#include "platform/platform.h"
 
 void* Mem_Alloc(uint32_t size) {
   if (size == 0) Fatal_Memory_Error("Could not allocate 0 bytes!");
@@ -32,5 +33,8 @@ void Fatal_Memory_Error(const char* message) {
     std::fprintf(stderr, "Memory manager error:\n%s\n", message);
   }
   std::fflush(stderr);
+  // Nothing is released on this way out, but the audio callback and the load
+  // timer are stopped first all the same, as on every other.
+  Platform_Stop_Threads();
   std::_Exit(1);
 }

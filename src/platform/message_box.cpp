@@ -2,8 +2,11 @@
 
 #include <SDL.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <set>
 #include <string>
 
 namespace {
@@ -51,7 +54,27 @@ int Message_Box_Show(const char* title, const char* text, bool information) {
   std::fflush(stderr);
   if (display_available()) {
     Uint32 flags = information ? SDL_MESSAGEBOX_INFORMATION : SDL_MESSAGEBOX_ERROR;
-    SDL_ShowSimpleMessageBox(flags, utf8_title.c_str(), utf8_text.c_str(), nullptr);
+    if (SDL_ShowSimpleMessageBox(flags, utf8_title.c_str(), utf8_text.c_str(), nullptr) != 0) {
+      // On Wayland SDL needs a dialog helper program; without one the player
+      // would see nothing at all.
+      std::fprintf(stderr, "osterlin: the message box could not be shown (%s); its text is the line above\n",
+                   SDL_GetError());
+      std::fflush(stderr);
+    }
   }
   return 1;
+}
+
+void Tell_Player(const char* format, ...) {
+  char text[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  static std::mutex lock;
+  static std::set<std::string> told;
+  std::lock_guard<std::mutex> guard(lock);
+  if (!told.insert(text).second) return;
+  std::fprintf(stderr, "osterlin: %s\n", text);
+  std::fflush(stderr);
 }

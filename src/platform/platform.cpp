@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/display.h"
@@ -17,6 +19,12 @@ namespace {
 std::string last_error;
 void (*exit_hook)() = nullptr;
 bool started = false;
+
+// The fatal memory error may take the way out from the load timer's thread, and
+// the sound device it closes then leaves the pause listeners.
+std::mutex lists_lock;
+std::vector<Thread_Stopper> stoppers;
+std::vector<Pause_Listener> pause_listeners;
 
 // Removes argv[index .. index + count - 1], keeping the null at argv[argc].
 void remove_arguments(int* argc, char** argv, int index, int count) {
@@ -110,9 +118,65 @@ void Platform_Stop() {
   started = false;
 }
 
+void Platform_Add_Thread_Stopper(Thread_Stopper stopper) {
+  std::lock_guard<std::mutex> guard(lists_lock);
+  stoppers.push_back(stopper);
+}
+
+void Platform_Remove_Thread_Stopper(Thread_Stopper stopper) {
+  std::lock_guard<std::mutex> guard(lists_lock);
+  for (size_t i = stoppers.size(); i-- > 0;) {
+    if (stoppers[i] == stopper) {
+      stoppers.erase(stoppers.begin() + static_cast<std::ptrdiff_t>(i));
+      return;
+    }
+  }
+}
+
+void Platform_Stop_Threads() {
+  // Taken off the list before it runs: a stopper may remove itself (the device's
+  // close does) or start nothing new.
+  for (;;) {
+    Thread_Stopper stopper;
+    {
+      std::lock_guard<std::mutex> guard(lists_lock);
+      if (stoppers.empty()) return;
+      stopper = stoppers.back();
+      stoppers.pop_back();
+    }
+    stopper();
+  }
+}
+
+void Platform_Add_Pause_Listener(Pause_Listener listener) {
+  std::lock_guard<std::mutex> guard(lists_lock);
+  pause_listeners.push_back(listener);
+}
+
+void Platform_Remove_Pause_Listener(Pause_Listener listener) {
+  std::lock_guard<std::mutex> guard(lists_lock);
+  for (auto it = pause_listeners.begin(); it != pause_listeners.end(); ++it) {
+    if (*it == listener) {
+      pause_listeners.erase(it);
+      return;
+    }
+  }
+}
+
+void Platform_Notify_Pause(bool paused) {
+  // Run from a copy, without the lock: a listener may remove itself.
+  std::vector<Pause_Listener> listeners;
+  {
+    std::lock_guard<std::mutex> guard(lists_lock);
+    listeners = pause_listeners;
+  }
+  for (Pause_Listener listener : listeners) listener(paused);
+}
+
 void Platform_Set_Exit_Hook(void (*hook)()) { exit_hook = hook; }
 
 void Platform_Exit(int status) {
+  Platform_Stop_Threads();
   if (exit_hook != nullptr) {
     auto hook = exit_hook;
     exit_hook = nullptr;  // a hook that ends up here again must not loop

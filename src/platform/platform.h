@@ -45,8 +45,28 @@ const char* Platform_Error();
 // Flushes the record file, closes the window and releases the display.
 void Platform_Stop();
 
+// Threads that run engine code beside the main thread (the sound device's
+// callback, the load timer) register how to stop them. Every way out of the
+// program runs Platform_Stop_Threads before it releases anything: a thread still
+// in the mixer while exit handlers destroy it crashes the process. Stoppers run
+// last registered first, each once per registration; a stopper called on the
+// thread it stops must not wait for itself.
+using Thread_Stopper = void (*)();
+void Platform_Add_Thread_Stopper(Thread_Stopper stopper);
+void Platform_Remove_Thread_Stopper(Thread_Stopper stopper);
+void Platform_Stop_Threads();
+
+// Run with true when the game pauses in the background (focus lost) and with
+// false when it resumes; the sound device pauses with the game. Listeners run in
+// the order they were added.
+using Pause_Listener = void (*)(bool paused);
+void Platform_Add_Pause_Listener(Pause_Listener listener);
+void Platform_Remove_Pause_Listener(Pause_Listener listener);
+void Platform_Notify_Pause(bool paused);
+
 // Called by Platform_Exit before the platform stops (start-up releases its own
 // resources there: lock file, settings). One hook.
 void Platform_Set_Exit_Hook(void (*hook)());
-// Runs the exit hook, stops the platform and ends the process with `status`.
+// Stops the threads, runs the exit hook, stops the platform and ends the process
+// with `status`.
 [[noreturn]] void Platform_Exit(int status);

@@ -29,11 +29,14 @@ int output_width = 0;
 int output_height = 0;
 std::chrono::steady_clock::time_point last_show;
 Window_Counts counts;
+bool swallow_g_release = false;
 
 // One SDL event can give several engine events (a key and its character).
 std::deque<Platform_Event> translated;
 
 bool is_enter(SDL_Keycode key) { return key == SDLK_RETURN || key == SDLK_KP_ENTER; }
+// Ctrl+G lets the mouse out of the window (and takes it back), as SDL games do.
+bool is_release_key(const SDL_Keysym& key) { return key.sym == SDLK_g && (key.mod & KMOD_CTRL) != 0; }
 
 void translate(const SDL_Event& e) {
   switch (e.type) {
@@ -59,6 +62,11 @@ void translate(const SDL_Event& e) {
         swallow_enter_release = true;
         break;
       }
+      if (is_release_key(e.key.keysym)) {
+        if (e.key.repeat == 0) Window_Set_Relative_Mouse(SDL_GetRelativeMouseMode() == SDL_FALSE);
+        swallow_g_release = true;
+        break;
+      }
       int vk = Virtual_Key_From_Sdl(e.key.keysym.sym, e.key.keysym.scancode);
       int scan = Scan_Code_From_Sdl(e.key.keysym.scancode);
       if (vk == 0 && scan == 0) break;
@@ -73,6 +81,10 @@ void translate(const SDL_Event& e) {
     case SDL_KEYUP: {
       if (is_enter(e.key.keysym.sym) && swallow_enter_release) {
         swallow_enter_release = false;
+        break;
+      }
+      if (e.key.keysym.sym == SDLK_g && swallow_g_release) {
+        swallow_g_release = false;
         break;
       }
       int vk = Virtual_Key_From_Sdl(e.key.keysym.sym, e.key.keysym.scancode);
@@ -299,4 +311,8 @@ void Window_Toggle_Full_Screen() {
 void Window_Set_Relative_Mouse(bool on) {
   if (window == nullptr) return;
   SDL_SetRelativeMouseMode(on ? SDL_TRUE : SDL_FALSE);
+  // A released mouse shows its pointer, so the player sees where it goes.
+  SDL_ShowCursor(on ? SDL_DISABLE : SDL_ENABLE);
 }
+
+bool Window_Mouse_Confined() { return window != nullptr && SDL_GetRelativeMouseMode() == SDL_TRUE; }

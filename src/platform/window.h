@@ -36,4 +36,7 @@ Window_Counts Window_Get_Counts();         // since the program started (tests, 
 // back as 0x00RRGGBB pixels.
 bool Window_Read_Back(std::vector<uint32_t>* pixels, int* width, int* height);
 void Window_Toggle_Full_Screen();
+// Confines the mouse to the window, hidden, reporting relative motion (on), or
+// lets it go with its pointer shown (off). Ctrl+G toggles it; focus loss lets go.
 void Window_Set_Relative_Mouse(bool on);
+bool Window_Mouse_Confined();

@@ -1,12 +1,10 @@
 #include "scene/renderer.h"
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
+#include <unistd.h>
+
+#include <climits>
 #include <cstring>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "draw/rows.h"
@@ -14,6 +12,8 @@
 #include "pictures/picture.h"
 #include "pictures/picture_load.h"
 #include "platform/clock.h"
+#include "platform/load_timer.h"
+#include "platform/message_box.h"
 #include "scene/engine_targets.h"
 #include "scene/runtime.h"
 #include "scene/scene_sound.h"
@@ -29,45 +29,13 @@ constexpr int Panorama_Bytes = 256 * 6144 * 2;
 ZEL_VR* renderer = nullptr;
 std::vector<uint32_t> conversion_table;
 
-// The 100 ms timer that runs the sound tick while a node picture loads. The busy
-// flag makes a tick that comes while the previous one still runs return at once.
-class Load_Timer {
- public:
-  Load_Timer() : thread_([this] { run(); }) {}
-  ~Load_Timer() {
-    {
-      std::lock_guard<std::mutex> guard(mutex_);
-      stop_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
-  }
-
- private:
-  void run() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (!wake_.wait_for(lock, std::chrono::milliseconds(100), [this] { return stop_; })) {
-      if (busy_.exchange(true)) continue;
-      lock.unlock();
-      Sound_Tick();
-      lock.lock();
-      busy_ = false;
-    }
-  }
-
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stop_ = false;
-  std::atomic<bool> busy_{false};
-  std::thread thread_;
-};
-
 char last_character(const char* name) {
   if (name == nullptr || name[0] == 0) return 0;
   return name[std::strlen(name) - 1];
 }
 
-void load_flat_fallback(const char* name) {
+// True when a picture was loaded.
+bool load_flat_fallback(const char* name) {
   char buffer[260] = {0};
   if (name != nullptr) std::strncpy(buffer, name, sizeof buffer - 1);
   Picture* picture = Picture_Load(buffer);
@@ -78,19 +46,22 @@ void load_flat_fallback(const char* name) {
     Picture_To_16(picture);
   }
   Node_Picture_Replace(picture);
+  return picture != nullptr;
 }
 
 // Raw 5-5-5 panorama read straight into the buffer: at most the buffer's size.
-void load_raw_fallback(const char* name, int size) {
+// True when anything was read.
+bool load_raw_fallback(const char* name, int size) {
   uint16_t* buffer = Panorama_Buffer();
-  if (buffer == nullptr || size <= 0 || name == nullptr) return;
+  if (buffer == nullptr || size <= 0 || name == nullptr) return false;
   int slot = -1;
   File_Open(name, &slot, 1);
-  if (slot < 0) return;
+  if (slot < 0) return false;
   int wanted = size < Panorama_Bytes ? size : Panorama_Bytes;
   int got = File_Read(slot, buffer, wanted);
   File_Close(slot);
   if (got > 0) Row_Table_16(buffer, buffer, conversion_table.data(), static_cast<uint32_t>(got / 2));
+  return got > 0;
 }
 
 }  // namespace
@@ -129,15 +100,18 @@ int Warp_Picture_Load(Warp& warp, bool with_timer) {
   int kind;
   {
     std::unique_ptr<Load_Timer> timer;
-    if (with_timer) timer = std::make_unique<Load_Timer>();
+    if (with_timer) timer = std::make_unique<Load_Timer>(Sound_Tick);  // the sound tick every 100 ms
     kind = name != nullptr ? Load_Node_Picture(name) : -1;
     if (kind == -1) {
       char last = last_character(name);
       kind = (last == 'A' || last == 'a' || last == 'D' || last == 'd') ? 1 : 0;
-      if (kind == 0) {
-        load_raw_fallback(name, size);
-      } else {
-        load_flat_fallback(name);
+      bool loaded = kind == 0 ? load_raw_fallback(name, size) : load_flat_fallback(name);
+      if (!loaded && name != nullptr) {
+        char folder[PATH_MAX];
+        if (getcwd(folder, sizeof folder) == nullptr) std::strcpy(folder, ".");
+        Tell_Player("the node picture '%s' in '%s' cannot be loaded (missing, or not a picture the engine "
+                    "reads); the node is shown black: copy that folder again from the game's disc",
+                    name, folder);
       }
     }
   }

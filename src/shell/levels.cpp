@@ -34,6 +34,7 @@ struct Shell_State {
   Save_Slot* pending_game = nullptr;
   uint32_t pending_level = 0;
   Level_Entry_State level_entry = {false, false};
+  int exit_status = 0;
 };
 
 Shell_State state;
@@ -98,5 +99,8 @@ void Set_Pending_Game(Save_Slot* slot, uint32_t level) {
 
 Level_Entry_State Level_Entry() { return state.level_entry; }
 void Set_Level_Entry(Level_Entry_State entry) { state.level_entry = entry; }
+
+int Exit_Status() { return state.exit_status; }
+void Set_Exit_Status(int status) { state.exit_status = status; }
 
 void Shell_State_Reset() { state = Shell_State{}; }

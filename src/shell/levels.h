@@ -57,5 +57,10 @@ struct Level_Entry_State {
 Level_Entry_State Level_Entry();
 void Set_Level_Entry(Level_Entry_State entry);
 
+// The program's exit status once the level loop has ended: 0, or -1 when the game
+// could not go on (a missing level folder, and no disc prompt to ask for it).
+int Exit_Status();
+void Set_Exit_Status(int status);
+
 // Back to the start values (for tests and a fresh start).
 void Shell_State_Reset();

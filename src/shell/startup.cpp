@@ -1,7 +1,10 @@
 #include "shell/startup.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
@@ -19,6 +22,7 @@
 #include "platform/trace.h"
 #include "scene/run_script.h"
 #include "scene/runtime.h"
+#include "scene/script_compiler.h"
 #include "scene/thumbnail.h"
 #include "shell/hidden_screen.h"
 #include "shell/levels.h"
@@ -98,8 +102,89 @@ std::string level_path(uint32_t n) {
   return path;
 }
 
-void run_list_file(const char* name, const char* folder, uint32_t level) {
+// Why a folder cannot be entered, in a few words.
+std::string folder_problem(const char* path) {
+  struct stat info;
+  if (stat(path, &info) != 0) return std::strerror(errno);
+  if (!S_ISDIR(info.st_mode)) return "not a folder";
+  if (access(path, X_OK) != 0) return std::strerror(errno);
+  return "cannot be entered";
+}
+
+// What the compiler makes of a list file in the current directory.
+struct List_File_Check : Script_Compile_Observer {
+  bool readable = false;
+  int32_t nodes = 0;
+  Script_Stop stop = Script_Stop::End_Of_Text;
+  int32_t stop_offset = 0;
+  std::vector<uint8_t> text;
+
+  void stopped(Script_Stop reason, int32_t line_offset) override {
+    stop = reason;
+    stop_offset = line_offset;
+  }
+  bool usable() const { return readable && nodes > 0; }
+};
+
+List_File_Check check_list_file(const char* name) {
+  List_File_Check check;
+  Script_Load_Text(name, check.text);
+  check.readable = !check.text.empty();
+  if (!check.readable) return check;
+  Script_Compile_Text(Script_Text{check.text.data(), check.text.size()}, &check);
+  if (const Scene_Script* script = Script_Current()) check.nodes = script->warp_count;
+  Script_Free();
+  return check;
+}
+
+const char* stop_reason(Script_Stop stop) {
+  switch (stop) {
+    case Script_Stop::Unknown_Keyword: return "a command the engine does not know";
+    case Script_Stop::Warp_Without_Test: return "a [WARP] line not followed by [TEST]";
+    case Script_Stop::Bool_Among_Commands: return "a [BOOL] line among the commands";
+    case Script_Stop::Plugin_Unterminated: return "a PLUGIN block without ENDPLUGIN";
+    case Script_Stop::End_Of_Text: break;
+  }
+  return "the end of the text";
+}
+
+// Tells the player what is wrong with a list file (once per file and problem).
+void report_list_file(const List_File_Check& check, const std::string& path) {
+  if (!check.readable) {
+    Tell_Player("the scene script '%s' cannot be read (missing or empty); the level is skipped: "
+                "copy the level folder again from its disc",
+                path.c_str());
+    return;
+  }
+  if (check.stop != Script_Stop::End_Of_Text) {
+    // The line the compiler stopped at: its number and its first characters.
+    int line = 1;
+    size_t at = std::min(static_cast<size_t>(check.stop_offset), check.text.size());
+    for (size_t i = 0; i < at; ++i) line += check.text[i] == '\n';
+    std::string shown;
+    for (size_t i = at; i < check.text.size() && shown.size() < 40; ++i) {
+      char c = static_cast<char>(check.text[i]);
+      if (c == '\r' || c == '\n') break;
+      shown += c >= 32 && c < 127 ? c : '?';
+    }
+    Tell_Player("the scene script '%s' stops compiling at line %d (\"%s\": %s); its nodes from there on are "
+                "lost: check it with osterlin-tool script check",
+                path.c_str(), line, shown.c_str(), stop_reason(check.stop));
+  }
+  if (check.nodes == 0) {
+    Tell_Player("the scene script '%s' has no node ([WARP] line); nothing is played from it", path.c_str());
+  }
+}
+
+void run_list_file(const char* name, const char* folder, uint32_t level, const List_File_Check* checked = nullptr) {
   if (Intro_Pending()) return;
+  if (checked == nullptr) {
+    // The folder becomes current for the run anyway; the check reads from there.
+    Set_Directory(folder);
+    report_list_file(check_list_file(name), std::string(folder) + "/" + name);
+  } else {
+    report_list_file(*checked, std::string(folder) + "/" + name);
+  }
   Trace_Line("level %u %s", level, folder);
   Run_Script_File(name, folder);
 }
@@ -256,6 +341,9 @@ bool Enter_Level(uint32_t n) {
       Set_End_Requested(true);
       return false;
     }
+    Tell_Player("the folder of level %u, '%s', is missing (%s); insert disc %u, or give the folder that holds the "
+                "level folders with -cd PATH",
+                n, path.c_str(), folder_problem(path.c_str()).c_str(), Level_Disc(n));
     // The level's disc is missing: the installed folder's list file asks for it.
     if (Install_Path()[0] != 0 && !change_directory(Install_Path())) {
       Set_End_Requested(true);
@@ -263,7 +351,17 @@ bool Enter_Level(uint32_t n) {
     }
     Set_Current_Disc(Level_Disc(n));
     std::string here = current_directory();
-    run_list_file(list_file_name, here.c_str(), 0);
+    // Without a prompt to run, the loop would wait for ever on a black window.
+    List_File_Check prompt = Intro_Pending() ? List_File_Check{} : check_list_file(list_file_name);
+    if (!Intro_Pending() && !prompt.usable()) {
+      Tell_Player("the installed folder '%s' has %s to ask for level %u's disc, so the game cannot go on: give the "
+                  "installed folder with -hd PATH and the level folders with -cd PATH",
+                  here.c_str(), prompt.readable ? "an osterlin.lst without a node" : "no osterlin.lst", n);
+      Set_Exit_Status(-1);
+      Set_End_Requested(true);
+      return false;
+    }
+    run_list_file(list_file_name, here.c_str(), 0, &prompt);
     Pump_Messages();
     if (Async_Key_Down(abort_virtual_key) || Quit_Requested()) {
       Set_End_Requested(true);
@@ -373,12 +471,20 @@ int Osterlin_Main(int argc, char** argv) {
   if (headless || !platform_options.replay_path.empty()) Sound_Set_Output_Mode(Sound_Output::Pull);
 
   if (!Instance_Lock_Acquire()) {
+    Tell_Player("another osterlin is already running (it holds the lock file %s); close it, or wait for it to "
+                "end, then start the game again",
+                Instance_Lock_Path().c_str());
     Show_Message(0x2040, "Cette application est d\xE9j\xE0 en cours d'utilisation");
     return -1;
   }
   Locate_Paths(program_path(argc > 0 ? argv[0] : nullptr).c_str());
   Parse_Command_Line(args);
-  if (!Enter_Level(0)) return -1;
+  if (!Enter_Level(0)) {
+    Tell_Player("cannot enter the installed folder '%s' (%s); give it with -hd PATH or the setting res",
+                Install_Path(), folder_problem(Install_Path()).c_str());
+    Instance_Lock_Release();
+    return -1;
+  }
 
   if (Platform_Start(platform_options) != 0) {
     Show_Message(0x10, "%s", Platform_Error());
@@ -389,6 +495,7 @@ int Osterlin_Main(int argc, char** argv) {
   std::string output_error;
   if (!Engine_Outputs_Start(options.outputs, &output_error)) {
     std::fprintf(stderr, "osterlin: %s\n", output_error.c_str());
+    Platform_Stop_Threads();
     Platform_Set_Exit_Hook(nullptr);
     Platform_Stop();
     release_at_exit();
@@ -401,10 +508,12 @@ int Osterlin_Main(int argc, char** argv) {
   Thumbnail_Set_Size(232, 174);
   Play_Intro();
   Run_Levels();
+  // The same order as every other way out: threads first, then the rest.
+  Platform_Stop_Threads();
   Saved_Games_Shutdown();
   Platform_Set_Exit_Hook(nullptr);
   Engine_Outputs_Finish();
   Platform_Stop();
   release_at_exit();
-  return 0;
+  return Exit_Status();
 }

@@ -220,6 +220,8 @@ void record_run(const char* name, const char*) {
   if (runs->extra) runs->extra(folder);
 }
 
+const char* const one_node_script = "[WARP] ROOM.PIC\r\n[TEST] -1\r\nEND\r\n";
+
 const char* const level_folders[] = {"01RE_DAVID",  "02VR_ILE",           "03VR_PUEBLO",
                                      "04VR_FLEUVE", "05VR_VILLAGEMARAIS", "07VRTEMPLE_VOLCAN"};
 
@@ -227,8 +229,8 @@ class LevelWalk : public Shell {
  protected:
   void SetUp() override {
     Shell::SetUp();
-    tree_.write("install/osterlin.lst", "");
-    for (const char* folder : level_folders) tree_.write(std::string("discs/") + folder + "/osterlin.lst", "");
+    tree_.write("install/osterlin.lst", one_node_script);
+    for (const char* folder : level_folders) tree_.write(std::string("discs/") + folder + "/osterlin.lst", one_node_script);
     recorded_.install = std::filesystem::canonical(tree_.file("install")).string();
     runs = &recorded_;
     Run_Script_Set_Hook(record_run);
@@ -268,6 +270,31 @@ TEST_F(LevelWalk, MissingLevelFolderRunsTheDiscPromptUntilEnd) {
   EXPECT_EQ(Current_Disc(), 3u);
   EXPECT_TRUE(End_Requested());
   EXPECT_FALSE(Enter_Level(1));  // nothing more once End is set
+}
+
+TEST_F(LevelWalk, DiscPromptWithoutANodeEndsTheGameWithStatus255) {
+  // Empty data folders: no level folder, and an installed folder whose list file
+  // is missing or holds no node. The prompt would run for ever asking for nothing.
+  const char* const listings[] = {"", "; a comment\r\n[TEST] -1\r\nEND\r\n", nullptr};  // null: no file
+  for (const char* listing : listings) {
+    Shell_State_Reset();
+    Set_Disc_Path((tree_.path() + "/discs").c_str());
+    Set_Install_Path((tree_.path() + "/install").c_str());
+    Set_No_Logo(true);
+    for (const char* folder : level_folders) remove_level(folder);
+    if (listing != nullptr) {
+      tree_.write("install/osterlin.lst", listing);
+    } else {
+      std::filesystem::remove(tree_.file("install/osterlin.lst"));
+    }
+    recorded_.folders.clear();
+    start();
+    EXPECT_TRUE(recorded_.folders.empty()) << "the prompt ran";
+    EXPECT_TRUE(End_Requested());
+    EXPECT_EQ(Exit_Status(), -1);
+  }
+  Shell_State_Reset();
+  EXPECT_EQ(Exit_Status(), 0);
 }
 
 TEST_F(LevelWalk, StartPicksTheFirstLevelWhoseFolderExistsAndLargeNumbersStartAtOne) {
@@ -329,7 +356,8 @@ struct Process_Result {
 
 // Runs the built engine headless with its own runtime folder and no settings file.
 Process_Result run_engine(const Temp_Dir& dir, const std::string& arguments) {
-  std::string command = "cd '" + dir.path() + "' && env OSTERLIN_REGISTRY='" + dir.file("none.ini") +
+  // A run that never ends is killed: the test then fails on its status.
+  std::string command = "cd '" + dir.path() + "' && timeout -s KILL 120 env OSTERLIN_REGISTRY='" + dir.file("none.ini") +
                         "' XDG_RUNTIME_DIR='" + dir.path() + "' '" + OSTERLIN_BIN_DIR + "/osterlin' --headless " +
                         arguments + " >'" + dir.file("out.txt") + "' 2>'" + dir.file("err.txt") + "'";
   Process_Result result;
@@ -340,6 +368,19 @@ Process_Result run_engine(const Temp_Dir& dir, const std::string& arguments) {
   result.errors.assign(errors.begin(), errors.end());
   result.output.assign(output.begin(), output.end());
   return result;
+}
+
+// How many lines of `text` hold `part`.
+int lines_with(const std::string& text, const std::string& part) {
+  int count = 0;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    if (text.substr(start, end - start).find(part) != std::string::npos) ++count;
+    start = end + 1;
+  }
+  return count;
 }
 
 }  // namespace
@@ -381,10 +422,46 @@ TEST(EngineProgram, SecondInstanceAndMissingInstalledFolderEndWithStatus255) {
   EXPECT_EQ(second.status, 255);
   EXPECT_NE(second.errors.find("Cette application est d\xC3\xA9j\xC3\xA0 en cours d'utilisation"), std::string::npos)
       << second.errors;
+  // The player is told which lock is held.
+  EXPECT_EQ(lines_with(second.errors, dir.path() + "/osterlin.lock"), 1) << second.errors;
 
   Process_Result missing = run_engine(dir, "-hd " + dir.path() + "/nowhere");
   EXPECT_EQ(missing.status, 255);
-  EXPECT_EQ(missing.errors, "");
+  EXPECT_EQ(lines_with(missing.errors, dir.path() + "/nowhere/"), 1) << missing.errors;
+  EXPECT_EQ(lines_with(missing.errors, "-hd"), 1) << missing.errors;
+}
+
+TEST(EngineProgram, EmptyDataFoldersEndWithStatus255) {
+  for (bool with_list_file : {false, true}) {
+    Temp_Dir dir;
+    std::filesystem::create_directories(dir.file("inst"));
+    std::filesystem::create_directories(dir.file("cd"));
+    if (with_list_file) dir.write("inst/osterlin.lst", "[TEST] -1\r\nEND\r\n");  // no node
+    Process_Result result = run_engine(dir, "-nologo -hd inst -cd cd");
+    EXPECT_EQ(result.status, 255) << result.errors;
+    EXPECT_EQ(lines_with(result.errors, "osterlin.lst"), 1) << result.errors;
+  }
+}
+
+TEST(EngineProgram, EachProblemWithTheDataIsToldOnceWithoutDebug) {
+  Temp_Dir dir;
+  // The disc prompt ends the game (plug-in End) after showing a picture that is not there.
+  dir.write("inst/osterlin.lst", "[WARP] PROMPT.TGA\r\n[TEST] -1\r\nPLUGIN\r\nEnd()\r\nENDPLUGIN\r\nEND\r\n");
+  // Level 1 shows a missing picture, and its script stops compiling at BOGUS.
+  dir.write("cd/01RE_DAVID/osterlin.lst",
+            "[WARP] MISSING.TGA\r\n[TEST] -1\r\nEND\r\n[WARP] LATER.TGA\r\n[TEST] -1\r\nBOGUS 1\r\nEND\r\n");
+  // Level 2's folder holds no list file; level 3's folder is missing.
+  std::filesystem::create_directories(dir.file("cd/02VR_ILE"));
+  Process_Result result = run_engine(dir, "-nologo -hd inst -cd cd");
+  EXPECT_EQ(result.status, 0) << result.errors;
+  const std::string& e = result.errors;
+  EXPECT_EQ(lines_with(e, "01RE_DAVID/osterlin.lst"), 1) << e;
+  EXPECT_EQ(lines_with(e, "BOGUS"), 1) << e;
+  EXPECT_EQ(lines_with(e, "MISSING.TGA"), 1) << e;
+  EXPECT_EQ(lines_with(e, "02VR_ILE/osterlin.lst"), 1) << e;
+  EXPECT_EQ(lines_with(e, "03VR_PUEBLO"), 1) << e;
+  EXPECT_EQ(lines_with(e, "-cd"), 1) << e;
+  EXPECT_EQ(lines_with(e, "PROMPT.TGA"), 1) << e;
 }
 
 TEST(EngineProgram, HelpVersionAndUnknownOptions) {

@@ -7,6 +7,9 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/display.h"
+#include "platform/events.h"
+#include "platform/platform.h"
 #include "sound/sound.h"
 #include "support/temp_dir.h"
 
@@ -48,4 +51,95 @@ TEST(Sound_Device, DiskDriverFileHoldsTheMixedSound) {
     ASSERT_EQ(out[2 * f], 1000 + 50 * i) << "frame " << f;
     ASSERT_EQ(out[2 * f + 1], -(1000 + 50 * i)) << "frame " << f;
   }
+}
+
+namespace {
+
+// A second of a quiet tone, played looping on the device: its play position moves
+// while the device's callback runs. The disk driver writes to a file of the test.
+class Running_Device : public testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", dir_.file("out.raw").c_str(), 1);
+    Sound_Set_Output_Mode(Sound_Output::Device);
+    if (Sound_Init() != 0) GTEST_SKIP() << "no disk audio driver in this SDL";
+    Sound* sound = Sound_Create("tone", 44100, 16, 1, 44100 * 4);
+    auto* samples = reinterpret_cast<int16_t*>(sound->data);
+    for (int i = 0; i < 2 * 44100; ++i) samples[i] = static_cast<int16_t>((i % 200) * 10);
+    channel_ = Sound_Play(sound, 255, 0, 1);
+    Sound_Free(sound);
+    ASSERT_EQ(channel_, 1);
+  }
+  void TearDown() override {
+    Sound_Shutdown();
+    Sound_Set_Output_Mode(Sound_Output::Pull);
+    unsetenv("SDL_AUDIODRIVER");
+    unsetenv("SDL_DISKAUDIOFILE");
+  }
+  // True once the position has moved away from `from` (the callback ran) within
+  // `ms` milliseconds: a device block lasts 23 ms, a loaded machine may take longer.
+  bool moves_from(int32_t from, int ms = 3000) {
+    for (int i = 0; i < ms / 10; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (Sound_Position(channel_) != from) return true;
+    }
+    return false;
+  }
+
+  Temp_Dir dir_;
+  int channel_ = 0;
+};
+
+// While the game waits in the background, the positions read on entering the
+// pause and a while later, and whether the callback ran again after it.
+struct Pause_Probe {
+  int channel = 0;
+  int32_t entering = -1;
+  int32_t later = -1;
+};
+Pause_Probe probe;
+
+void probe_pause(bool paused) {
+  if (!paused) return;
+  probe.entering = Sound_Position(probe.channel);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // several device blocks
+  probe.later = Sound_Position(probe.channel);
+  Platform_Inject_Event({Platform_Event_Type::Focus_Gained});
+}
+
+}  // namespace
+
+TEST_F(Running_Device, SilentWhileTheGameIsPausedInTheBackground) {
+  ASSERT_TRUE(moves_from(Sound_Position(channel_)));
+  // Focus lost: the pump pauses the game until the focus comes back (injected by
+  // the probe, which runs once the game has paused).
+  probe = Pause_Probe{channel_};
+  Platform_Add_Pause_Listener(probe_pause);
+  Platform_Inject_Event({Platform_Event_Type::Focus_Lost});
+  EXPECT_EQ(Pump_Messages(), -1);
+  Platform_Remove_Pause_Listener(probe_pause);
+  ASSERT_GE(probe.entering, 0) << "the game did not pause";
+  // The device did not take a sample while paused: no stale buffer halves replayed.
+  EXPECT_EQ(probe.later, probe.entering);
+  EXPECT_TRUE(moves_from(probe.later)) << "the sound did not resume with the game";
+}
+
+TEST_F(Running_Device, WayOutStopsTheCallbackBeforeAnythingIsReleased) {
+  ASSERT_TRUE(moves_from(Sound_Position(channel_)));
+  Platform_Stop_Threads();
+  int32_t stopped = Sound_Position(channel_);
+  EXPECT_FALSE(moves_from(stopped, 300)) << "the callback still runs";
+}
+
+TEST_F(Running_Device, ProgramEndsCleanlyWhileSoundPlays) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // In a child of its own (which runs SetUp again: the tone plays), the way out
+  // every end of the program takes.
+  EXPECT_EXIT(
+      {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        Platform_Exit(0);
+      },
+      testing::ExitedWithCode(0), "");
 }
