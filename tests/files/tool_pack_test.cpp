@@ -21,7 +21,8 @@ Program_Run tool(const std::vector<std::string>& args) { return Run_Program("ost
 class ToolPack : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(std::filesystem::exists(Program_Path("osterlin-tool"))) << "osterlin-tool must be built before these tests";
+    ASSERT_TRUE(std::filesystem::exists(Program_Path("osterlin-tool")))
+        << "osterlin-tool must be built before these tests";
   }
   Temp_Dir dir;
 };

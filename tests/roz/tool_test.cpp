@@ -51,10 +51,11 @@ TEST(RozTool, EncodeDecodePicturesAndTiles) {
   for (int bpp : {24, 32}) {
     const std::string b = std::to_string(bpp);
     const std::string in = dir.write("in" + b + ".raw", Gradient(32, 16, bpp / 8));
-    ASSERT_EQ(Tool("roz encode --quality 90 --bpp " + b + " --width 32 --height 16 " + in + " " +
-                            dir.file("s" + b)).status, 0);
-    Program_Run r = Tool("roz decode --quality 90 --bpp " + b + " --width 32 --height 16 " + dir.file("s" + b) +
-                                 " " + dir.file("out" + b));
+    ASSERT_EQ(
+        Tool("roz encode --quality 90 --bpp " + b + " --width 32 --height 16 " + in + " " + dir.file("s" + b)).status,
+        0);
+    Program_Run r = Tool("roz decode --quality 90 --bpp " + b + " --width 32 --height 16 " + dir.file("s" + b) + " " +
+                         dir.file("out" + b));
     ASSERT_EQ(r.status, 0) << r.errors;
     Bytes out = Read_Whole_File(dir.file("out" + b));
     ASSERT_EQ(out.size(), 32u * 16 * bpp / 8);
@@ -74,10 +75,12 @@ TEST(RozTool, EncodeDecodePicturesAndTiles) {
 
     // Tiles: the same pixels seen as 8 tiles of 8 x 8.
     const std::string tiles = dir.write("tiles" + b, Gradient(8, 64, bpp / 8));
-    ASSERT_EQ(Tool("roz encode-blocks --quality 60 --bpp " + b + " --count 8 " + tiles + " " + dir.file("t" + b))
-                  .status, 0);
+    ASSERT_EQ(
+        Tool("roz encode-blocks --quality 60 --bpp " + b + " --count 8 " + tiles + " " + dir.file("t" + b)).status, 0);
     ASSERT_EQ(Tool("roz decode-blocks --quality 60 --bpp " + b + " --count 8 " + dir.file("t" + b) + " " +
-                            dir.file("tout" + b)).status, 0);
+                   dir.file("tout" + b))
+                  .status,
+              0);
     EXPECT_EQ(Read_Whole_File(dir.file("tout" + b)).size(), 8u * 64 * bpp / 8);
   }
 }
@@ -89,7 +92,7 @@ TEST(RozTool, FixedSizeDecoders) {
   ASSERT_EQ(Tool("roz encode --quality 80 --bpp 24 --width 640 --height 480 " + in + " " + dir.file("s")).status, 0);
   for (const char* variant : {"16_16", "15_16", "15_15"}) {
     Program_Run r = Tool(std::string("roz decode16 --quality 80 --variant ") + variant + " --size 640x480 " +
-                                 dir.file("s") + " " + dir.file("o"));
+                         dir.file("s") + " " + dir.file("o"));
     ASSERT_EQ(r.status, 0) << r.errors;
     Bytes out = Read_Whole_File(dir.file("o"));
     ASSERT_EQ(out.size(), 640u * 480 * 2);
@@ -101,8 +104,8 @@ TEST(RozTool, FixedSizeDecoders) {
   Bytes stream = Read_Whole_File(dir.file("s"));
   Set_Stream_U32(stream, 4, 1250001);
   dir.write("big", stream);
-  Program_Run r = Tool("roz decode16 --quality 80 --variant 16_16 --size 256x6144 " + dir.file("big") + " " +
-                               dir.file("o2"));
+  Program_Run r =
+      Tool("roz decode16 --quality 80 --variant 16_16 --size 256x6144 " + dir.file("big") + " " + dir.file("o2"));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.errors.find("need 1250001 bytes"), std::string::npos) << r.errors;
   EXPECT_EQ(std::count(r.errors.begin(), r.errors.end(), '\n'), 1) << r.errors;
@@ -114,7 +117,7 @@ TEST(RozTool, BlocksIntoA16BitPicture) {
   ASSERT_EQ(Tool("roz encode-blocks --quality 70 --bpp 24 --count 2 " + tiles + " " + dir.file("s")).status, 0);
   dir.write("offsets", std::string("0\n 40\n"));  // pitch 24: (0,0) and (16,1)
   Program_Run r = Tool("roz decode-blocks16 --quality 70 --bits 16 --count 2 --pitch 24 --height 9 --offsets " +
-                               dir.file("offsets") + " " + dir.file("s") + " " + dir.file("o"));
+                       dir.file("offsets") + " " + dir.file("s") + " " + dir.file("o"));
   ASSERT_EQ(r.status, 0) << r.errors;
   Bytes out = Read_Whole_File(dir.file("o"));
   ASSERT_EQ(out.size(), 24u * 9 * 2);
@@ -134,8 +137,8 @@ TEST(RozTool, BlocksIntoA16BitPicture) {
   };
   for (const Case& c : cases) {
     dir.write("bad", std::string(c.offsets));
-    r = Tool("roz decode-blocks16 --quality 70 --bits 15 --count 2 --pitch 24 --height 9 --offsets " +
-                      dir.file("bad") + " " + dir.file("s") + " " + dir.file("o"));
+    r = Tool("roz decode-blocks16 --quality 70 --bits 15 --count 2 --pitch 24 --height 9 --offsets " + dir.file("bad") +
+             " " + dir.file("s") + " " + dir.file("o"));
     EXPECT_EQ(r.status, c.status) << c.offsets << ": " << r.errors;
   }
 }
@@ -167,8 +170,8 @@ TEST(RozTool, RefusalsAndUsage) {
   }
   // A stream whose frequency table is damaged.
   dir.write("bad", Bytes{6, 0, 0, 0, 1, 0, 0, 0, 9, 2, 0, 0, 0, 0});
-  Program_Run r = Tool("roz decode --quality 50 --bpp 24 --width 16 --height 16 " + dir.file("bad") + " " +
-                               dir.file("o"));
+  Program_Run r =
+      Tool("roz decode --quality 50 --bpp 24 --width 16 --height 16 " + dir.file("bad") + " " + dir.file("o"));
   EXPECT_EQ(r.status, 1) << r.errors;
 }
 

@@ -17,5 +17,7 @@ std::string Program_Path(const std::string& program);
 std::string Quote_Arguments(const std::vector<std::string>& arguments);
 
 // Runs the build's PROGRAM with ARGUMENTS (a shell command line fragment, quoted
-// by the caller) in FOLDER, or in the current folder when FOLDER is empty.
-Program_Run Run_Program(const std::string& program, const std::string& arguments, const std::string& folder = "");
+// by the caller) in FOLDER, or in the current folder when FOLDER is empty, with
+// the ENVIRONMENT entries ("NAME=value") added to the test's own.
+Program_Run Run_Program(const std::string& program, const std::string& arguments, const std::string& folder = "",
+                        const std::vector<std::string>& environment = {});
