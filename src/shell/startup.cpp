@@ -33,7 +33,8 @@ namespace {
 
 constexpr const char* list_file_name = "osterlin.lst";
 constexpr int abort_virtual_key = 222;
-constexpr const char* version_text = "osterlin 0.1.0";
+// OSTERLIN_VERSION comes from the project version in CMakeLists.txt.
+constexpr const char* version_text = "osterlin " OSTERLIN_VERSION;
 
 constexpr const char* usage_text =
     "usage: osterlin [ENGINE OPTIONS] [-nologo] [-cd PATH] [-hd PATH] [-level N]\n"

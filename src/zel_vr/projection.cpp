@@ -72,14 +72,23 @@ void Render_Rows_Reference(const uint16_t* cube, const View_Setup& setup, uint16
 }
 
 bool Fast_Path_Available() {
+#if defined(ZEL_VR_HAVE_AVX2_PATH)
   static const bool available = __builtin_cpu_supports("avx2");
   return available;
+#else
+  return false;
+#endif
 }
 
 void Render_Rows_Fast(const uint16_t* cube, const View_Setup& setup, uint16_t* target, int row_length,
                       int first_row, int last_row) {
-  if (Fast_Path_Available()) Render_Rows_Avx2(cube, setup, target, row_length, first_row, last_row);
-  else Render_Rows_Reference(cube, setup, target, row_length, first_row, last_row);
+#if defined(ZEL_VR_HAVE_AVX2_PATH)
+  if (Fast_Path_Available()) {
+    Render_Rows_Avx2(cube, setup, target, row_length, first_row, last_row);
+    return;
+  }
+#endif
+  Render_Rows_Reference(cube, setup, target, row_length, first_row, last_row);
 }
 
 }  // namespace zel_vr

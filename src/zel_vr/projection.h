@@ -111,8 +111,12 @@ void Render_Rows_Fast(const uint16_t* cube, const View_Setup& setup, uint16_t* t
                       int first_row, int last_row);
 bool Fast_Path_Available();
 
-// The SIMD kernel (only called when the processor has it).
+// The SIMD kernel (only called when the processor has it), built on x86 only;
+// elsewhere the fast renderer is the plain one.
+#if defined(__x86_64__) || defined(__i386__)
+#define ZEL_VR_HAVE_AVX2_PATH 1
 void Render_Rows_Avx2(const uint16_t* cube, const View_Setup& setup, uint16_t* target, int row_length,
                       int first_row, int last_row);
+#endif
 
 }  // namespace zel_vr

@@ -3,12 +3,13 @@
 // the bilinear filter on spread pixels, eight pixels at a time. Pixels whose
 // filter footprint crosses a tile or face edge (a few per cent) are finished one
 // by one with Sample_Cube.
+#include "zel_vr/projection.h"
+
+#if defined(ZEL_VR_HAVE_AVX2_PATH)
 #include <immintrin.h>
 
 #include <algorithm>
 #include <cstddef>
-
-#include "zel_vr/projection.h"
 
 #define ZEL_AVX2 __attribute__((target("avx2")))
 
@@ -258,3 +259,5 @@ ZEL_AVX2 void Render_Rows_Avx2(const uint16_t* cube, const View_Setup& setup, ui
 }
 
 }  // namespace zel_vr
+
+#endif  // ZEL_VR_HAVE_AVX2_PATH

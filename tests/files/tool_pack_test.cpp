@@ -1,8 +1,6 @@
 // The pack, unpack and pak commands of osterlin-tool, run as a user runs them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -10,6 +8,7 @@
 #include "files/pack_methods.h"
 #include "files/pak.h"
 #include "support/pak_writer.h"
+#include "support/run_program.h"
 #include "support/sample_data.h"
 #include "support/temp_dir.h"
 
@@ -17,31 +16,12 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct Tool_Run {
-  int status;
-  std::string out;
-};
-
-// Runs osterlin-tool with the arguments (each quoted); stderr is discarded.
-Tool_Run tool(const std::vector<std::string>& args) {
-  std::string command = std::string("'") + OSTERLIN_BIN_DIR + "/osterlin-tool'";
-  for (const std::string& a : args) command += " '" + a + "'";
-  command += " 2>/dev/null";
-  Tool_Run run{-1, {}};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[256];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
-}
+Program_Run tool(const std::vector<std::string>& args) { return Run_Program("osterlin-tool", Quote_Arguments(args)); }
 
 class ToolPack : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(std::filesystem::exists(std::string(OSTERLIN_BIN_DIR) + "/osterlin-tool"))
+    ASSERT_TRUE(std::filesystem::exists(Program_Path("osterlin-tool")))
         << "osterlin-tool must be built before these tests";
   }
   Temp_Dir dir;
@@ -116,17 +96,17 @@ TEST_F(ToolPack, PakCreateListAndExtract) {
   ASSERT_EQ(tool({"pak", "create", "--method", "5", in, pak}).status, 0);
   Bytes file = Read_Whole_File(pak);
   EXPECT_EQ(file, Pak_Build("Osterlin.lst", 5, text.data(), text.size()));
-  Tool_Run listed = tool({"pak", "list", pak});
+  Program_Run listed = tool({"pak", "list", pak});
   EXPECT_EQ(listed.status, 0);
-  EXPECT_EQ(listed.out, "Osterlin.lst 5 " + std::to_string(file.size() - 36) + " 4000\n");
+  EXPECT_EQ(listed.output, "Osterlin.lst 5 " + std::to_string(file.size() - 36) + " 4000\n");
 
-  Tool_Run extracted = tool({"pak", "extract", pak, dir.file("out")});
+  Program_Run extracted = tool({"pak", "extract", pak, dir.file("out")});
   EXPECT_EQ(extracted.status, 0);
-  EXPECT_EQ(extracted.out, "Osterlin.lst\n");
+  EXPECT_EQ(extracted.output, "Osterlin.lst\n");
   EXPECT_EQ(Read_Whole_File(dir.file("out/Osterlin.lst")), text);
 
   ASSERT_EQ(tool({"pak", "create", "--method", "0", "--name", "cursor1.pcx", in, pak}).status, 0);
-  EXPECT_EQ(tool({"pak", "list", pak}).out, "cursor1.pcx 0 4000 4000\n");
+  EXPECT_EQ(tool({"pak", "list", pak}).output, "cursor1.pcx 0 4000 4000\n");
 
   // Inner names with folder parts are reduced to their file name.
   struct Hostile {
@@ -136,9 +116,9 @@ TEST_F(ToolPack, PakCreateListAndExtract) {
   for (const Hostile& h : hostile) {
     std::string path = dir.write("hostile.pak", Write_Pak({"PAKF", h.inner, 0, 3, 3}, {'b', 'a', 'd'}));
     std::string target = dir.file("safe/inner");
-    Tool_Run r = tool({"pak", "extract", path, target});
+    Program_Run r = tool({"pak", "extract", path, target});
     EXPECT_EQ(r.status, 0) << h.inner;
-    EXPECT_EQ(r.out, h.written + "\n") << h.inner;
+    EXPECT_EQ(r.output, h.written + "\n") << h.inner;
     EXPECT_EQ(Read_Whole_File(target + "/" + h.written), (Bytes{'b', 'a', 'd'})) << h.inner;
   }
   EXPECT_FALSE(std::filesystem::exists(dir.file("safe/evil.txt")));

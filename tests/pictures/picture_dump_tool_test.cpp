@@ -1,48 +1,27 @@
 // osterlin-tool picture dump: output files, printed fields and exit statuses.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "picture_test_util.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-std::string Tool_Path() { return std::string(OSTERLIN_BIN_DIR) + "/osterlin-tool"; }
-
-struct Run_Result {
-  int status;
-  std::string output;
-};
-
-Run_Result Run_In(const Temp_Dir& dir, const std::string& arguments) {
-  std::string command = "cd '" + dir.path() + "' && '" + Tool_Path() + "' " + arguments + " 2>/dev/null";
-  Run_Result result{-1, {}};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe)) result.output += buffer;
-  int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+Program_Run Run_In(const Temp_Dir& dir, const std::string& arguments) {
+  return Run_Program("osterlin-tool", arguments, dir.path());
 }
 
 class PictureDumpTool : public ::testing::Test {
  protected:
-  void SetUp() override {
-    struct stat st;
-    if (stat(Tool_Path().c_str(), &st) != 0) GTEST_SKIP() << "osterlin-tool is not built";
-  }
   Temp_Dir dir_;
 };
 
 TEST_F(PictureDumpTool, DumpsPixelsAndPaletteAsLoaded) {
   Picture_Image image = Test_Image(5, 3, 8);
   dir_.write("room.pcx", Write_Pcx(image));
-  Run_Result run = Run_In(dir_, "picture dump room.bmp out");  // found through the fallbacks
+  Program_Run run = Run_In(dir_, "picture dump room.bmp out");  // found through the fallbacks
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.output, "name=room.bmp width=5 height=3 bpp=8 frames=0\n");
   std::vector<uint8_t> pixels = Read_Whole_File(dir_.file("out.pixels"));

@@ -1,7 +1,6 @@
 // Picture_Load: the reader chosen by the extension of the file-name part, and the
 // fallbacks to the other formats with the cut name.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -9,6 +8,7 @@
 #include "files/file.h"
 #include "picture_test_util.h"
 #include "support/temp_dir.h"
+#include "support/working_dir.h"
 
 namespace {
 
@@ -16,11 +16,7 @@ namespace {
 // current folder.
 class PictureLoad : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_NE(getcwd(previous_, sizeof previous_), nullptr);
-    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
-  }
-  void TearDown() override { ASSERT_EQ(chdir(previous_), 0); }
+  void SetUp() override { ASSERT_TRUE(inside_.entered()); }
 
   void Write(const std::string& name, const std::vector<uint8_t>& bytes) { dir_.write(name, bytes); }
 
@@ -35,7 +31,7 @@ class PictureLoad : public ::testing::Test {
 
  private:
   Temp_Dir dir_;
-  char previous_[4096] = {};
+  Scoped_Working_Dir inside_{dir_.path()};
 };
 
 // Small files of every format, told apart by their width.

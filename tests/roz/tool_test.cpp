@@ -1,6 +1,5 @@
 // osterlin-tool roz and tessalin subcommands, run as a user would.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
@@ -11,6 +10,7 @@
 
 #include "roz/roz.h"
 #include "roz_white_box.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "tessalin/tessalin.h"
 
@@ -18,20 +18,7 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-struct Run_Result {
-  int status;
-  std::string errors;
-};
-
-Run_Result Tool(const Temp_Dir& dir, const std::string& arguments) {
-  const std::string errors = dir.file("stderr.txt");
-  const std::string command = std::string(OSTERLIN_BIN_DIR) + "/osterlin-tool " + arguments + " 2>" + errors;
-  const int raw = std::system(command.c_str());
-  Run_Result result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, {}};
-  std::ifstream in(errors);
-  std::getline(in, result.errors, '\0');
-  return result;
-}
+Program_Run Tool(const std::string& arguments) { return Run_Program("osterlin-tool", arguments); }
 
 Bytes Gradient(int width, int height, int bytes_per_pixel) {
   Bytes p(static_cast<size_t>(width) * height * bytes_per_pixel, 0);
@@ -64,10 +51,11 @@ TEST(RozTool, EncodeDecodePicturesAndTiles) {
   for (int bpp : {24, 32}) {
     const std::string b = std::to_string(bpp);
     const std::string in = dir.write("in" + b + ".raw", Gradient(32, 16, bpp / 8));
-    ASSERT_EQ(Tool(dir, "roz encode --quality 90 --bpp " + b + " --width 32 --height 16 " + in + " " +
-                            dir.file("s" + b)).status, 0);
-    Run_Result r = Tool(dir, "roz decode --quality 90 --bpp " + b + " --width 32 --height 16 " + dir.file("s" + b) +
-                                 " " + dir.file("out" + b));
+    ASSERT_EQ(
+        Tool("roz encode --quality 90 --bpp " + b + " --width 32 --height 16 " + in + " " + dir.file("s" + b)).status,
+        0);
+    Program_Run r = Tool("roz decode --quality 90 --bpp " + b + " --width 32 --height 16 " + dir.file("s" + b) + " " +
+                         dir.file("out" + b));
     ASSERT_EQ(r.status, 0) << r.errors;
     Bytes out = Read_Whole_File(dir.file("out" + b));
     ASSERT_EQ(out.size(), 32u * 16 * bpp / 8);
@@ -87,10 +75,12 @@ TEST(RozTool, EncodeDecodePicturesAndTiles) {
 
     // Tiles: the same pixels seen as 8 tiles of 8 x 8.
     const std::string tiles = dir.write("tiles" + b, Gradient(8, 64, bpp / 8));
-    ASSERT_EQ(Tool(dir, "roz encode-blocks --quality 60 --bpp " + b + " --count 8 " + tiles + " " + dir.file("t" + b))
-                  .status, 0);
-    ASSERT_EQ(Tool(dir, "roz decode-blocks --quality 60 --bpp " + b + " --count 8 " + dir.file("t" + b) + " " +
-                            dir.file("tout" + b)).status, 0);
+    ASSERT_EQ(
+        Tool("roz encode-blocks --quality 60 --bpp " + b + " --count 8 " + tiles + " " + dir.file("t" + b)).status, 0);
+    ASSERT_EQ(Tool("roz decode-blocks --quality 60 --bpp " + b + " --count 8 " + dir.file("t" + b) + " " +
+                   dir.file("tout" + b))
+                  .status,
+              0);
     EXPECT_EQ(Read_Whole_File(dir.file("tout" + b)).size(), 8u * 64 * bpp / 8);
   }
 }
@@ -99,10 +89,10 @@ TEST(RozTool, FixedSizeDecoders) {
   Temp_Dir dir;
   const Bytes source = Gradient(640, 480, 3);
   const std::string in = dir.write("in.raw", source);
-  ASSERT_EQ(Tool(dir, "roz encode --quality 80 --bpp 24 --width 640 --height 480 " + in + " " + dir.file("s")).status, 0);
+  ASSERT_EQ(Tool("roz encode --quality 80 --bpp 24 --width 640 --height 480 " + in + " " + dir.file("s")).status, 0);
   for (const char* variant : {"16_16", "15_16", "15_15"}) {
-    Run_Result r = Tool(dir, std::string("roz decode16 --quality 80 --variant ") + variant + " --size 640x480 " +
-                                 dir.file("s") + " " + dir.file("o"));
+    Program_Run r = Tool(std::string("roz decode16 --quality 80 --variant ") + variant + " --size 640x480 " +
+                         dir.file("s") + " " + dir.file("o"));
     ASSERT_EQ(r.status, 0) << r.errors;
     Bytes out = Read_Whole_File(dir.file("o"));
     ASSERT_EQ(out.size(), 640u * 480 * 2);
@@ -114,8 +104,8 @@ TEST(RozTool, FixedSizeDecoders) {
   Bytes stream = Read_Whole_File(dir.file("s"));
   Set_Stream_U32(stream, 4, 1250001);
   dir.write("big", stream);
-  Run_Result r = Tool(dir, "roz decode16 --quality 80 --variant 16_16 --size 256x6144 " + dir.file("big") + " " +
-                               dir.file("o2"));
+  Program_Run r =
+      Tool("roz decode16 --quality 80 --variant 16_16 --size 256x6144 " + dir.file("big") + " " + dir.file("o2"));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.errors.find("need 1250001 bytes"), std::string::npos) << r.errors;
   EXPECT_EQ(std::count(r.errors.begin(), r.errors.end(), '\n'), 1) << r.errors;
@@ -124,10 +114,10 @@ TEST(RozTool, FixedSizeDecoders) {
 TEST(RozTool, BlocksIntoA16BitPicture) {
   Temp_Dir dir;
   const std::string tiles = dir.write("tiles", Gradient(8, 16, 3));
-  ASSERT_EQ(Tool(dir, "roz encode-blocks --quality 70 --bpp 24 --count 2 " + tiles + " " + dir.file("s")).status, 0);
+  ASSERT_EQ(Tool("roz encode-blocks --quality 70 --bpp 24 --count 2 " + tiles + " " + dir.file("s")).status, 0);
   dir.write("offsets", std::string("0\n 40\n"));  // pitch 24: (0,0) and (16,1)
-  Run_Result r = Tool(dir, "roz decode-blocks16 --quality 70 --bits 16 --count 2 --pitch 24 --height 9 --offsets " +
-                               dir.file("offsets") + " " + dir.file("s") + " " + dir.file("o"));
+  Program_Run r = Tool("roz decode-blocks16 --quality 70 --bits 16 --count 2 --pitch 24 --height 9 --offsets " +
+                       dir.file("offsets") + " " + dir.file("s") + " " + dir.file("o"));
   ASSERT_EQ(r.status, 0) << r.errors;
   Bytes out = Read_Whole_File(dir.file("o"));
   ASSERT_EQ(out.size(), 24u * 9 * 2);
@@ -147,8 +137,8 @@ TEST(RozTool, BlocksIntoA16BitPicture) {
   };
   for (const Case& c : cases) {
     dir.write("bad", std::string(c.offsets));
-    r = Tool(dir, "roz decode-blocks16 --quality 70 --bits 15 --count 2 --pitch 24 --height 9 --offsets " +
-                      dir.file("bad") + " " + dir.file("s") + " " + dir.file("o"));
+    r = Tool("roz decode-blocks16 --quality 70 --bits 15 --count 2 --pitch 24 --height 9 --offsets " + dir.file("bad") +
+             " " + dir.file("s") + " " + dir.file("o"));
     EXPECT_EQ(r.status, c.status) << c.offsets << ": " << r.errors;
   }
 }
@@ -174,14 +164,14 @@ TEST(RozTool, RefusalsAndUsage) {
       {"tessalin pack --quality 50 " + in + " " + dir.file("o"), 1},  // not 256 x 6144
   };
   for (const Case& c : cases) {
-    Run_Result r = Tool(dir, c.arguments);
+    Program_Run r = Tool(c.arguments);
     EXPECT_EQ(r.status, c.status) << c.arguments << "\n" << r.errors;
     EXPECT_FALSE(r.errors.empty()) << c.arguments;
   }
   // A stream whose frequency table is damaged.
   dir.write("bad", Bytes{6, 0, 0, 0, 1, 0, 0, 0, 9, 2, 0, 0, 0, 0});
-  Run_Result r = Tool(dir, "roz decode --quality 50 --bpp 24 --width 16 --height 16 " + dir.file("bad") + " " +
-                               dir.file("o"));
+  Program_Run r =
+      Tool("roz decode --quality 50 --bpp 24 --width 16 --height 16 " + dir.file("bad") + " " + dir.file("o"));
   EXPECT_EQ(r.status, 1) << r.errors;
 }
 
@@ -191,12 +181,12 @@ TEST(TessalinTool, PackThenUnpack) {
   const std::string in = dir.write("pano.raw", source);
   for (int quality : {30, 90}) {
     const std::string q = std::to_string(quality);
-    ASSERT_EQ(Tool(dir, "tessalin pack --quality " + q + " " + in + " " + dir.file("rec" + q)).status, 0);
+    ASSERT_EQ(Tool("tessalin pack --quality " + q + " " + in + " " + dir.file("rec" + q)).status, 0);
     Bytes record = Read_Whole_File(dir.file("rec" + q));
     ASSERT_GT(record.size(), 36u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(record.data())), TESSALIN_SIGNATURE);
     EXPECT_EQ(record[32], quality);
-    Run_Result r = Tool(dir, "tessalin unpack --bits 16 " + dir.file("rec" + q) + " " + dir.file("o"));
+    Program_Run r = Tool("tessalin unpack --bits 16 " + dir.file("rec" + q) + " " + dir.file("o"));
     ASSERT_EQ(r.status, 0) << r.errors;
     Bytes out = Read_Whole_File(dir.file("o"));
     ASSERT_EQ(out.size(), 256u * 6144 * 2);
@@ -206,6 +196,6 @@ TEST(TessalinTool, PackThenUnpack) {
   Bytes record = Read_Whole_File(dir.file("rec90"));
   record.resize(record.size() / 2);
   dir.write("cut", record);
-  Run_Result r = Tool(dir, "tessalin unpack --bits 15 " + dir.file("cut") + " " + dir.file("o"));
+  Program_Run r = Tool("tessalin unpack --bits 15 " + dir.file("cut") + " " + dir.file("o"));
   EXPECT_EQ(r.status, 1);
 }

@@ -1,8 +1,7 @@
 // Finding a script's text through the file layer: the packed form first.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "files/file.h"
 #include "scene/script_compiler.h"
 #include "support/temp_dir.h"
+#include "support/working_dir.h"
 
 namespace {
 
@@ -31,15 +31,8 @@ std::vector<unsigned char> pak_file(const std::string& inner_name, const std::st
 
 class ScriptSource : public testing::Test {
  protected:
-  void SetUp() override {
-    char buffer[PATH_MAX];
-    saved_ = getcwd(buffer, sizeof buffer) ? buffer : ".";
-    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
-  }
-  void TearDown() override {
-    Script_Free();
-    if (chdir(saved_.c_str()) != 0) ADD_FAILURE() << "cannot go back";
-  }
+  void SetUp() override { ASSERT_TRUE(inside_.entered()); }
+  void TearDown() override { Script_Free(); }
   std::string first_node(const char* name) {
     Script_Compile(name);
     const Scene_Script* script = Script_Current();
@@ -49,7 +42,7 @@ class ScriptSource : public testing::Test {
   }
 
   Temp_Dir dir_;
-  std::string saved_;
+  Scoped_Working_Dir inside_{dir_.path()};
 };
 
 const std::string packed_script = "[WARP] PACKED.PIC\r\n[TEST]\r\n";
