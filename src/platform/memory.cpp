@@ -4,8 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "draw/console.h"
-
 void* Mem_Alloc(uint32_t size) {
   if (size == 0) Fatal_Memory_Error("Could not allocate 0 bytes!");
   void* block = std::malloc(size);
@@ -24,13 +22,10 @@ void* Mem_Resize(void* block, uint32_t size) { return std::realloc(block, size);
 void Mem_Free(void* block) { std::free(block); }
 
 void Fatal_Memory_Error(const char* message) {
-  Console_Print("Memory manager error:");
-  Console_Print(message);
-  // The report always reaches stderr, and the status says failure: a silent
-  // exit with status 0 would report an out-of-memory end as success.
-  if (!Console_Enabled()) {
-    std::fprintf(stderr, "Memory manager error:\n%s\n", message);
-  }
+  // The report always reaches stderr, once, whether debug output is on or not,
+  // and the status says failure: a silent exit with status 0 would report an
+  // out-of-memory end as success.
+  std::fprintf(stderr, "Memory manager error:\n%s\n", message != nullptr ? message : "");
   std::fflush(stderr);
   std::_Exit(1);
 }
