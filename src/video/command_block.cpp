@@ -13,12 +13,13 @@
 #include "platform/display.h"
 #include "platform/trace.h"
 #include "scene/runtime.h"
-#include "shell/plugins.h"
 #include "video/animation_step.h"
 #include "video/movie.h"
 #include "video/node_picture.h"
 
 namespace {
+
+Plugin_Handler plugin_handler = nullptr;
 
 struct Command {
   std::string name;
@@ -219,6 +220,8 @@ void Run_Command_Block(int count, char** commands) {
       return;
     }
     if (run_builtin(command)) continue;
-    if (Plugin_Dispatch(line) == 0) Error_Screen_Raise();
+    if (plugin_handler == nullptr || plugin_handler(line) == 0) Error_Screen_Raise();
   }
 }
+
+void Command_Block_Set_Plugin_Handler(Plugin_Handler handler) { plugin_handler = handler; }
