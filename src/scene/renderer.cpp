@@ -14,7 +14,7 @@
 #include "pictures/picture.h"
 #include "pictures/picture_load.h"
 #include "platform/clock.h"
-#include "scene/engine_targets.h"
+#include "video/engine_targets.h"
 #include "scene/runtime.h"
 #include "scene/scene_sound.h"
 #include "scene/script_compiler.h"

@@ -16,7 +16,7 @@
 #include "scene/run_script.h"
 #include "sound/sound.h"
 #include "roz_chunk_writer.h"
-#include "scene/engine_targets.h"
+#include "video/engine_targets.h"
 #include "scene/runtime.h"
 #include "scene/script_compiler.h"
 #include "shell/levels.h"
