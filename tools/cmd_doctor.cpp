@@ -17,7 +17,7 @@
 #include "pictures/picture.h"
 #include "platform/directories.h"
 #include "platform/settings.h"
-#include "scene/engine_targets.h"
+#include "video/engine_targets.h"
 #include "scene/runtime.h"
 #include "scene/script_compiler.h"
 #include "scene/snapshot.h"

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "draw/console.h"
 #include "platform/platform.h"
 
 void* Mem_Alloc(uint32_t size) {
@@ -25,13 +24,10 @@ void* Mem_Resize(void* block, uint32_t size) { return std::realloc(block, size);
 void Mem_Free(void* block) { std::free(block); }
 
 void Fatal_Memory_Error(const char* message) {
-  Console_Print("Memory manager error:");
-  Console_Print(message);
-  // The report always reaches stderr, and the status says failure: a silent
-  // exit with status 0 would report an out-of-memory end as success.
-  if (!Console_Enabled()) {
-    std::fprintf(stderr, "Memory manager error:\n%s\n", message);
-  }
+  // The report always reaches stderr, once, whether debug output is on or not,
+  // and the status says failure: a silent exit with status 0 would report an
+  // out-of-memory end as success.
+  std::fprintf(stderr, "Memory manager error:\n%s\n", message != nullptr ? message : "");
   std::fflush(stderr);
   // Nothing is released on this way out, but the audio callback and the load
   // timer are stopped first all the same, as on every other.

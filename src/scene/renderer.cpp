@@ -14,11 +14,11 @@
 #include "platform/clock.h"
 #include "platform/load_timer.h"
 #include "platform/message_box.h"
-#include "scene/engine_targets.h"
 #include "scene/runtime.h"
 #include "scene/scene_sound.h"
 #include "scene/script_compiler.h"
 #include "scene/view.h"
+#include "video/engine_targets.h"
 #include "video/node_picture.h"
 #include "zel_vr/zel_vr.h"
 

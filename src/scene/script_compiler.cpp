@@ -6,6 +6,8 @@
 #include "draw/console.h"
 #include "files/text.h"
 #include "platform/memory.h"
+#include "scene/runtime.h"
+#include "video/scene_link.h"
 
 namespace {
 
@@ -333,6 +335,8 @@ void Script_Compile_Text(const Script_Text& text, Script_Compile_Observer* obser
   Script_Free();
   current_script = static_cast<Scene_Script*>(Mem_Alloc_Zero(sizeof(Scene_Script)));
   collect_booleans(current_script, text);
+  // The video commands reach the booleans and the idle frame through this link.
+  Scene_Link_Set({Bool_Get, Bool_Set, Render_Idle_Frame});
   Node_Compiler(current_script, text, observer).run();
 }
 

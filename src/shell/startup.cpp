@@ -26,8 +26,10 @@
 #include "scene/thumbnail.h"
 #include "shell/hidden_screen.h"
 #include "shell/levels.h"
+#include "shell/plugins.h"
 #include "shell/saved_games.h"
 #include "sound/sound.h"
+#include "video/command_block.h"
 
 namespace {
 
@@ -507,6 +509,7 @@ int Osterlin_Main(int argc, char** argv) {
   Read_Setting("lang", language, sizeof language);
   Set_Language_Code(language);
   Thumbnail_Set_Size(232, 174);
+  Command_Block_Set_Plugin_Handler(Plugin_Dispatch);
   Play_Intro();
   Run_Levels();
   // The same order as every other way out: threads first, then the rest.

@@ -9,9 +9,10 @@
 #include "pictures/picture.h"
 #include "platform/clock.h"
 #include "platform/display.h"
-#include "scene/runtime.h"
+#include "video/engine_targets.h"
 #include "video/movie.h"
 #include "video/node_picture.h"
+#include "video/scene_link.h"
 
 namespace {
 bool waves_on = false;
@@ -69,7 +70,7 @@ void Anim_Advance(bool forced) {
       if (Anim_Step(slot, target, 16, width) == 0) {
         slot->active = 0;
         slot->stop_requested = 0;
-        Bool_Set(slot->end_boolean, slot->end_value);
+        Scene_Bool_Set(slot->end_boolean, slot->end_value);
       }
     }
     // Whole frames the engine fell behind are dropped, not caught up.

@@ -12,13 +12,15 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/trace.h"
-#include "scene/runtime.h"
-#include "shell/plugins.h"
 #include "video/animation_step.h"
+#include "video/engine_targets.h"
 #include "video/movie.h"
 #include "video/node_picture.h"
+#include "video/scene_link.h"
 
 namespace {
+
+Plugin_Handler plugin_handler = nullptr;
 
 struct Command {
   std::string name;
@@ -78,12 +80,12 @@ const std::string& arg(const Command& command, size_t i) {
 
 // A boolean's value when the argument starts with a letter, else its number.
 int32_t operand(const std::string& text) {
-  if (!text.empty() && is_letter(text[0])) return Bool_Get(text.c_str());
+  if (!text.empty() && is_letter(text[0])) return Scene_Bool_Get(text.c_str());
   return leading_int(text);
 }
 
-void set(const std::string& name, int32_t value) { Bool_Set(name.c_str(), value); }
-int32_t get(const std::string& name) { return Bool_Get(name.c_str()); }
+void set(const std::string& name, int32_t value) { Scene_Bool_Set(name.c_str(), value); }
+int32_t get(const std::string& name) { return Scene_Bool_Get(name.c_str()); }
 
 int32_t wrap_add(int32_t a, int32_t b) {
   return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
@@ -139,7 +141,7 @@ bool compare(int32_t a, const std::string& op, int32_t b, bool* result) {
 // One engine frame; a closed window ends the program in Present_Frame, and a
 // wait that is left running anyway stops here.
 bool idle_frame() {
-  Render_Idle_Frame();
+  Scene_Idle_Frame();
   return !Quit_Requested();
 }
 
@@ -219,6 +221,8 @@ void Run_Command_Block(int count, char** commands) {
       return;
     }
     if (run_builtin(command)) continue;
-    if (Plugin_Dispatch(line) == 0) Error_Screen_Raise();
+    if (plugin_handler == nullptr || plugin_handler(line) == 0) Error_Screen_Raise();
   }
 }
+
+void Command_Block_Set_Plugin_Handler(Plugin_Handler handler) { plugin_handler = handler; }

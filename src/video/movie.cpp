@@ -17,9 +17,9 @@
 #include "pictures/picture.h"
 #include "platform/display.h"
 #include "platform/input.h"
-#include "scene/runtime.h"
 #include "smack/smack.h"
 #include "sound/sound.h"
+#include "video/engine_targets.h"
 
 namespace {
 

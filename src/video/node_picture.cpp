@@ -12,10 +12,11 @@
 #include "files/file.h"
 #include "files/text.h"
 #include "pictures/picture.h"
+#include "platform/display.h"
 #include "platform/memory.h"
 #include "roz/roz.h"
-#include "scene/runtime.h"
 #include "video/animation_step.h"
+#include "video/engine_targets.h"
 #include "video/movie.h"
 
 namespace {
@@ -174,7 +175,8 @@ Step load_roz_picture(const char* name, bool* flat) {
   if (!body.ok() || length == 0 || length > body.remaining() || length > 0x7FFFFFFF) return Step::Failed;
   std::vector<uint8_t> stream(body.data() + body.position(), body.data() + body.position() + length);
 
-  bool fifteen = Display_Uses_15_Bits();
+  // A 15-bit display gets pictures decoded to 5-5-5 dithering precision.
+  bool fifteen = Display_Bits_Per_Pixel() == 15;
   if (wanted == Roz_Panorama) {
     uint16_t* target = Panorama_Buffer();
     if (target == nullptr) return Step::Failed;

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/display.h"
-#include "scene/engine_targets.h"
+#include "video/engine_targets.h"
 #include "support/temp_dir.h"
 #include "video/node_picture.h"
 #include "zel_vr/zel_vr.h"

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "draw/console.h"
+
 TEST(MemoryManager, AllocZeroClearsOddSizes) {
   for (uint32_t size : {1u, 3u, 7u, 9u, 4096u + 3u}) {
     auto* block = static_cast<unsigned char*>(Mem_Alloc_Zero(size));
@@ -26,7 +28,12 @@ TEST(MemoryManagerDeathTest, ZeroByteRequestEndsTheProgramWithFailureStatus) {
   EXPECT_EXIT(Mem_Alloc(0), testing::ExitedWithCode(1), "Could not allocate 0 bytes!");
 }
 
-TEST(MemoryManagerDeathTest, FatalErrorWritesBothLines) {
-  EXPECT_EXIT(Fatal_Memory_Error("Not enough memory!"), testing::ExitedWithCode(1),
-              "Memory manager error:\nNot enough memory!");
+TEST(MemoryManagerDeathTest, FatalErrorWritesBothLinesOnceWithOrWithoutDebugOutput) {
+  for (bool debug : {false, true}) {
+    Console_Set_Enabled(debug);
+    EXPECT_EXIT(Fatal_Memory_Error("Not enough memory!"), testing::ExitedWithCode(1),
+                "^Memory manager error:\nNot enough memory!\n$")
+        << "debug output " << debug;
+  }
+  Console_Set_Enabled(false);
 }

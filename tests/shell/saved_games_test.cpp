@@ -23,6 +23,7 @@
 #include "sound/sound.h"
 #include "sound/wav_builder.h"
 #include "support/temp_dir.h"
+#include "video/command_block.h"
 
 namespace {
 
@@ -54,8 +55,10 @@ class SavedGamesTest : public testing::Test, public Run_Observer {
     Shell_State_Reset();
     ASSERT_TRUE(Set_Install_Path(dir_.path().c_str()));
     Sound_Set_Output_Mode(Sound_Output::Pull);
+    Command_Block_Set_Plugin_Handler(Plugin_Dispatch);
   }
   void TearDown() override {
+    Command_Block_Set_Plugin_Handler(nullptr);
     Runtime_Set_Observer(nullptr);
     Saved_Games_Shutdown();
     Shell_State_Reset();

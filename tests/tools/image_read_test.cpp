@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "pictures/picture.h"
-#include "scene/engine_targets.h"
+#include "video/engine_targets.h"
 #include "scene/runtime.h"
 #include "tool_run.h"
 #include "video/node_picture.h"

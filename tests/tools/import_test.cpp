@@ -13,7 +13,7 @@
 
 #include "files/file.h"
 #include "pictures/picture.h"
-#include "scene/engine_targets.h"
+#include "video/engine_targets.h"
 #include "scene/runtime.h"
 #include "scene/view.h"
 #include "sound/sound.h"

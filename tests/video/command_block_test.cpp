@@ -16,10 +16,11 @@
 #include "scene/run_script.h"
 #include "sound/sound.h"
 #include "roz_chunk_writer.h"
-#include "scene/engine_targets.h"
+#include "video/engine_targets.h"
 #include "scene/runtime.h"
 #include "scene/script_compiler.h"
 #include "shell/levels.h"
+#include "shell/plugins.h"
 #include "support/temp_dir.h"
 #include "video/animation_step.h"
 #include "video/node_picture.h"
@@ -69,6 +70,7 @@ class CommandBlockTest : public testing::Test {
     Engine_Set_Panorama_Buffer(nullptr);
     Node_Picture_Replace(nullptr);
     Script_Free();
+    Command_Block_Set_Plugin_Handler(nullptr);
     EXPECT_EQ(chdir(old_dir_), 0);
     free(old_dir_);
   }
@@ -254,7 +256,16 @@ TEST_F(CommandBlockTest, MalformedCommandAbandonsTheBlockUnknownPluginGoesOn) {
   }
 }
 
-TEST_F(CommandBlockTest, PluginLinesReachTheShell) {
+TEST_F(CommandBlockTest, PluginLinesReachTheShellOnceItRegistersItsHandler) {
+  // Without a handler a plug-in line is unknown: the error screen, the block goes on.
+  run({"End()", "set(A,1)"});
+  EXPECT_FALSE(End_Requested());
+  EXPECT_EQ(Bool_Get("A"), 1);
+  EXPECT_TRUE(Error_Screen_Raised());
+  Error_Screen_Clear();
+  Bool_Set("A", 0);
+
+  Command_Block_Set_Plugin_Handler(Plugin_Dispatch);
   run({"End()"});
   EXPECT_TRUE(End_Requested());
   EXPECT_FALSE(Error_Screen_Raised());

@@ -9,7 +9,7 @@
 #include "pictures/picture.h"
 #include "roz/roz.h"
 #include "roz_chunk_writer.h"
-#include "scene/engine_targets.h"
+#include "video/engine_targets.h"
 #include "scene/runtime.h"
 #include "support/temp_dir.h"
 
