@@ -287,8 +287,9 @@ Next test_run(int test_index, bool entry_test) {
       int32_t n = field_int(line, 1);
       if (n >= 0 && n < Key_Slot_Count) {
         field(line, 2, text);
-        std::strncpy(run.key_warps[n], text, 256);
-        run.key_warps[n][256] = 0;
+        // Up to 256 characters, the rest of the slot zeroed.
+        std::memset(run.key_warps[n], 0, sizeof run.key_warps[n]);
+        std::memcpy(run.key_warps[n], text, strnlen(text, sizeof run.key_warps[n] - 1));
       }
     } else if (std::strcmp(keyword, "UNLOCKKEY") == 0) {
       int32_t n = field_int(line, 1);

@@ -38,9 +38,10 @@ int32_t scaled(int32_t value) {
   return static_cast<int32_t>((static_cast<int64_t>(value) * Engine_Params().master_volume) >> 8);
 }
 
+// Up to 256 characters into a 257-byte name, the rest zeroed.
 void copy_name(char* out, const char* name) {
-  std::strncpy(out, name, 256);
-  out[256] = 0;
+  std::memset(out, 0, 257);
+  std::memcpy(out, name, strnlen(name, 256));
 }
 
 void clear_slot(Sound_Slot& slot) {
