@@ -16,14 +16,11 @@
 #include "scene/renderer.h"
 #include "scene/runtime.h"
 #include "video/node_picture.h"
+#include "video/roz_chunk_ids.h"
 #include "zel_vr/zel_vr.h"
 
 namespace {
 
-constexpr uint32_t Roz_File_Header = 0x12FA84AB;
-constexpr uint32_t Roz_Panorama = 0xA0B1C200;
-constexpr uint32_t Roz_Flat = 0xA0B1C400;
-constexpr uint32_t Roz_Anim_Frame = 0xA0B1C211;
 constexpr int Flat_Width = 640;
 constexpr int Flat_Height = 480;
 constexpr size_t Max_Node_File = 256u << 20;

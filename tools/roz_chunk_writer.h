@@ -8,15 +8,16 @@
 #include <vector>
 
 #include "roz/roz.h"
+#include "video/roz_chunk_ids.h"
 
 namespace roz_chunk {
 
-constexpr uint32_t File_Header = 0x12FA84AB;
-constexpr uint32_t Panorama = 0xA0B1C200;
-constexpr uint32_t Flat = 0xA0B1C400;
-constexpr uint32_t Anim_Header = 0xA0B1C201;
-constexpr uint32_t Anim_Frame = 0xA0B1C211;
-constexpr uint32_t Anim_Loop = 0xA0B1C221;
+constexpr uint32_t File_Header = Roz_File_Header;
+constexpr uint32_t Panorama = Roz_Panorama;
+constexpr uint32_t Flat = Roz_Flat;
+constexpr uint32_t Anim_Header = Roz_Anim_Header;
+constexpr uint32_t Anim_Frame = Roz_Anim_Frame;
+constexpr uint32_t Anim_Loop = Roz_Anim_Loop;
 
 inline void put_u32(std::vector<uint8_t>& out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));

@@ -18,15 +18,9 @@
 #include "video/animation_step.h"
 #include "video/engine_targets.h"
 #include "video/movie.h"
+#include "video/roz_chunk_ids.h"
 
 namespace {
-
-constexpr uint32_t Roz_File_Header = 0x12FA84AB;
-constexpr uint32_t Roz_Panorama = 0xA0B1C200;
-constexpr uint32_t Roz_Flat = 0xA0B1C400;
-constexpr uint32_t Roz_Anim_Header = 0xA0B1C201;
-constexpr uint32_t Roz_Anim_Frame = 0xA0B1C211;
-constexpr uint32_t Roz_Anim_Loop = 0xA0B1C221;
 
 constexpr int Panorama_Pixels = 256 * 6144;
 constexpr int Flat_Width = 640;
