@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/byte_order.h"
+
 class Byte_Reader {
  public:
   Byte_Reader() = default;
@@ -71,7 +73,7 @@ class Byte_Reader {
   uint16_t u16le() {
     uint8_t b[2];
     bytes(b, 2);
-    return static_cast<uint16_t>(b[0] | (b[1] << 8));
+    return Load_Le16(b);
   }
   uint16_t u16be() {
     uint8_t b[2];
@@ -81,8 +83,7 @@ class Byte_Reader {
   uint32_t u32le() {
     uint8_t b[4];
     bytes(b, 4);
-    return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-           (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
+    return Load_Le32(b);
   }
   uint32_t u32be() {
     uint8_t b[4];

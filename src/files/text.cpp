@@ -2,16 +2,12 @@
 
 #include <cstring>
 
-namespace {
-inline unsigned char fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
-}  // namespace
-
 int Str_Compare_No_Case(const char* a, const char* b) {
   if (a == nullptr || b == nullptr) return -1;
   // Gives up (unequal) after 256 equal characters.
   for (int i = 0; i < 256; ++i) {
-    unsigned char ca = fold(static_cast<unsigned char>(a[i]));
-    unsigned char cb = fold(static_cast<unsigned char>(b[i]));
+    unsigned char ca = Ascii_Lower(static_cast<unsigned char>(a[i]));
+    unsigned char cb = Ascii_Lower(static_cast<unsigned char>(b[i]));
     if (ca != cb) return -1;
     if (ca == 0) return 0;
   }
@@ -21,7 +17,7 @@ int Str_Compare_No_Case(const char* a, const char* b) {
 void Str_Upper(char* text) {
   if (text == nullptr) return;
   for (; *text; ++text) {
-    if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 32);
+    *text = static_cast<char>(Ascii_Upper(static_cast<unsigned char>(*text)));
   }
 }
 
