@@ -23,6 +23,7 @@
 #include "platform/input.h"
 #include "platform/memory.h"
 #include "platform/trace.h"
+#include "scene/command_rows.h"
 #include "scene/renderer.h"
 #include "scene/run_script.h"
 #include "scene/run_state.h"
@@ -46,14 +47,6 @@ Picture* test_cursor = nullptr;
 Run_Observer* observer = nullptr;
 
 Warp& current_node() { return Script_Current()->warps[run.current_warp]; }
-
-void field(const char* line, int index, char* out) { Field_Get(line, index, out); }
-
-int32_t field_int(const char* line, int index) {
-  char text[Script_Field_Size];
-  Field_Get(line, index, text);
-  return Str_To_Int(text);
-}
 
 void free_picture(Picture*& picture) {
   Picture_Free(picture);
@@ -182,32 +175,171 @@ void run_plugin_block(const char* command) {
   Run_Command_Block(static_cast<int>(pointers.size()), pointers.data());
 }
 
+// The commands the runtime itself runs.
+
+Command_Next set_command(const Command_Call& call) {
+  char name[Script_Field_Size];
+  Field_Get(call.line, 1, name);
+  Bool_Set(name, Field_Int(call.line, 2));
+  return Command_Next::Go_On;
+}
+
+Command_Next not_command(const Command_Call& call) {
+  char name[Script_Field_Size];
+  Field_Get(call.line, 1, name);
+  bool exists = false;
+  bool value = bool_value(name, &exists);
+  if (exists) Bool_Set(name, value ? 0 : 1);
+  return Command_Next::Go_On;
+}
+
+Command_Next print_command(const Command_Call& call) {
+  char text[Script_Field_Size];
+  char font[Script_Field_Size];
+  Field_Get(call.line, 1, text);
+  Field_Get(call.line, 2, font);
+  Print_Set(text, font);
+  return Command_Next::Go_On;
+}
+
+// Test `n` of the node named `node_name`, or null.
+Test* test_of_node(const char* node_name, int32_t n) {
+  int target = find_node(node_name, false);
+  if (target < 0) return nullptr;
+  Warp& warp = Script_Current()->warps[target];
+  return n >= 0 && n < warp.test_count ? &warp.tests[n] : nullptr;
+}
+
+Command_Next set_cursor(const Command_Call& call) {
+  char file[Script_Field_Size];
+  char node_name[Script_Field_Size];
+  Field_Get(call.line, 1, file);
+  Field_Get(call.line, 2, node_name);
+  if (Test* test = test_of_node(node_name, Field_Int(call.line, 3))) {
+    std::strncpy(test->cursor_name, file, sizeof test->cursor_name - 1);
+    test->cursor_name[sizeof test->cursor_name - 1] = 0;
+  }
+  return Command_Next::Go_On;
+}
+
+Command_Next hide_cursor(const Command_Call& call) {
+  char node_name[Script_Field_Size];
+  Field_Get(call.line, 1, node_name);
+  if (Test* test = test_of_node(node_name, Field_Int(call.line, 2))) test->hidden = 1;
+  return Command_Next::Go_On;
+}
+
+Command_Next set_cursor_default(const Command_Call& call) {
+  char which[Script_Field_Size];
+  char file[Script_Field_Size];
+  Field_Get(call.line, 1, which);
+  Field_Get(call.line, 2, file);
+  Picture*& target = std::strcmp(which, "0") == 0 ? default_cursor : hotspot_cursor;
+  free_picture(target);
+  target = load_cursor(file);
+  return Command_Next::Go_On;
+}
+
+Command_Next play_video(const Command_Call& call) {
+  char file[Script_Field_Size];
+  Field_Get(call.line, 1, file);
+  Anim_Play(file, -1, -1, 0);
+  return Command_Next::Go_On;
+}
+
+Command_Next goto_warp(const Command_Call& call) {
+  char node_name[Script_Field_Size];
+  Field_Get(call.line, 1, node_name);
+  int target = find_node(node_name, true);
+  if (target < 0) return Command_Next::Go_On;
+  jump_to(target);
+  return Command_Next::Node_Start;
+}
+
+Command_Next lock_key(const Command_Call& call) {
+  int32_t n = Field_Int(call.line, 1);
+  if (n >= 0 && n < Key_Slot_Count) {
+    char node_name[Script_Field_Size];
+    Field_Get(call.line, 2, node_name);
+    // Up to 256 characters, the rest of the slot zeroed.
+    std::memset(run.key_warps[n], 0, sizeof run.key_warps[n]);
+    std::memcpy(run.key_warps[n], node_name, strnlen(node_name, sizeof run.key_warps[n] - 1));
+  }
+  return Command_Next::Go_On;
+}
+
+Command_Next unlock_key(const Command_Call& call) {
+  int32_t n = Field_Int(call.line, 1);
+  if (n >= 0 && n < Key_Slot_Count) run.key_warps[n][0] = 0;
+  return Command_Next::Go_On;
+}
+
+Command_Next plugin_command(const Command_Call& call) {
+  run_plugin_block(call.line);
+  return Command_Next::Go_On;
+}
+
+constexpr Command_Row runtime_rows[] = {
+    {"SET", set_command},
+    {"NOT", not_command},
+    {"PRINT", print_command},
+    {"SETCURSOR", set_cursor},
+    {"HIDECURSOR", hide_cursor},
+    {"SETCURSORDEFAULT", set_cursor_default},
+    {"PLAYVIDEO", play_video},
+    {"GOTOWARP", goto_warp},
+    {"LOCKKEY", lock_key},
+    {"UNLOCKKEY", unlock_key},
+    {"PLUGIN", plugin_command},
+};
+
+// GOSUB: only while no subroutine runs; jumps to the test's first LABEL of that
+// name (ASCII case folded), remembering where to come back. A missing label does
+// nothing.
+void gosub(const Test& test, const char* line, int32_t& k) {
+  if (run.gosub_return != -1) return;
+  char label[Script_Field_Size];
+  Field_Get(line, 1, label);
+  char keyword[Script_Field_Size];
+  char name[Script_Field_Size];
+  for (int32_t j = 0; j < test.command_count; ++j) {
+    Field_Get(test.commands[j], 0, keyword);
+    Field_Get(test.commands[j], 1, name);
+    if (std::strcmp(keyword, "LABEL") == 0 && Str_Compare_No_Case(name, label) == 0) {
+      run.gosub_return = k;
+      k = j;
+      return;
+    }
+  }
+}
+
+// IFOR and IFAND: whether the command after them runs. Names that match no
+// boolean are skipped (OR) or count as true (AND).
+bool condition_holds(const char* line, bool is_and) {
+  char name[Script_Field_Size];
+  bool result = is_and;
+  for (int index = 1; Field_Get(line, index, name) == 0; ++index) {
+    bool exists = false;
+    bool value = bool_value(name, &exists);
+    if (!exists) continue;
+    if (is_and && !value) result = false;
+    if (!is_and && value) result = true;
+  }
+  return result;
+}
+
 Next test_run(int test_index, bool entry_test) {
   Warp& node = current_node();
   Test& test = node.tests[test_index];
   Trace_Line("test %d zone %d trigger %d", test_index, test.zone, test.trigger);
   if (observer) observer->test_started(run.current_warp, test_index);
   char keyword[Script_Field_Size];
-  char text[Script_Field_Size];
   for (int32_t k = 0; k < test.command_count; ++k) {
     const char* line = test.commands[k];
-    field(line, 0, keyword);
+    Field_Get(line, 0, keyword);
     Trace_Line("cmd %s", line);
     if (std::strcmp(keyword, "GOSUB") == 0) {
-      if (run.gosub_return == -1) {
-        field(line, 1, text);
-        char other[Script_Field_Size];
-        char label[Script_Field_Size];
-        for (int32_t j = 0; j < test.command_count; ++j) {
-          field(test.commands[j], 0, other);
-          field(test.commands[j], 1, label);
-          if (std::strcmp(other, "LABEL") == 0 && Str_Compare_No_Case(label, text) == 0) {
-            run.gosub_return = k;
-            k = j;
-            break;
-          }
-        }
-      }
+      gosub(test, line, k);
     } else if (std::strcmp(keyword, "RETURN") == 0) {
       if (run.gosub_return != -1) {
         k = run.gosub_return;
@@ -221,87 +353,103 @@ Next test_run(int test_index, bool entry_test) {
       }
     } else if (std::strcmp(keyword, "END") == 0) {
       return Next::End;
-    } else if (std::strcmp(keyword, "SET") == 0) {
-      field(line, 1, text);
-      Bool_Set(text, field_int(line, 2));
-    } else if (std::strcmp(keyword, "NOT") == 0) {
-      field(line, 1, text);
-      bool exists = false;
-      bool value = bool_value(text, &exists);
-      if (exists) Bool_Set(text, value ? 0 : 1);
     } else if (std::strcmp(keyword, "IFOR") == 0 || std::strcmp(keyword, "IFAND") == 0) {
-      bool is_and = keyword[2] == 'A';
-      bool result = is_and;
-      for (int index = 1; Field_Get(line, index, text) == 0; ++index) {
-        bool exists = false;
-        bool value = bool_value(text, &exists);
-        if (!exists) continue;  // names that match nothing: skipped (OR), true (AND)
-        if (is_and && !value) result = false;
-        if (!is_and && value) result = true;
-      }
-      if (!result) ++k;  // skip the next command
-    } else if (std::strcmp(keyword, "PRINT") == 0) {
-      char font[Script_Field_Size];
-      field(line, 1, text);
-      field(line, 2, font);
-      Print_Set(text, font);
-    } else if (std::strcmp(keyword, "SETCURSOR") == 0) {
-      char node_name[Script_Field_Size];
-      field(line, 1, text);
-      field(line, 2, node_name);
-      int target = find_node(node_name, false);
-      int32_t n = field_int(line, 3);
-      if (target >= 0) {
-        Warp& warp = Script_Current()->warps[target];
-        if (n >= 0 && n < warp.test_count) {
-          std::strncpy(warp.tests[n].cursor_name, text, sizeof warp.tests[n].cursor_name - 1);
-          warp.tests[n].cursor_name[sizeof warp.tests[n].cursor_name - 1] = 0;
-        }
-      }
-    } else if (std::strcmp(keyword, "HIDECURSOR") == 0) {
-      field(line, 1, text);
-      int target = find_node(text, false);
-      int32_t n = field_int(line, 2);
-      if (target >= 0) {
-        Warp& warp = Script_Current()->warps[target];
-        if (n >= 0 && n < warp.test_count) warp.tests[n].hidden = 1;
-      }
-    } else if (std::strcmp(keyword, "SETCURSORDEFAULT") == 0) {
-      char which[Script_Field_Size];
-      field(line, 1, which);
-      field(line, 2, text);
-      Picture*& target = std::strcmp(which, "0") == 0 ? default_cursor : hotspot_cursor;
-      free_picture(target);
-      target = load_cursor(text);
-    } else if (std::strcmp(keyword, "PLAYVIDEO") == 0) {
-      field(line, 1, text);
-      Anim_Play(text, -1, -1, 0);
-    } else if (std::strcmp(keyword, "GOTOWARP") == 0) {
-      field(line, 1, text);
-      int target = find_node(text, true);
-      if (target >= 0) {
-        jump_to(target);
-        return Next::Node_Start;
-      }
-    } else if (std::strcmp(keyword, "LOCKKEY") == 0) {
-      int32_t n = field_int(line, 1);
-      if (n >= 0 && n < Key_Slot_Count) {
-        field(line, 2, text);
-        // Up to 256 characters, the rest of the slot zeroed.
-        std::memset(run.key_warps[n], 0, sizeof run.key_warps[n]);
-        std::memcpy(run.key_warps[n], text, strnlen(text, sizeof run.key_warps[n] - 1));
-      }
-    } else if (std::strcmp(keyword, "UNLOCKKEY") == 0) {
-      int32_t n = field_int(line, 1);
-      if (n >= 0 && n < Key_Slot_Count) run.key_warps[n][0] = 0;
-    } else if (std::strcmp(keyword, "PLUGIN") == 0) {
-      run_plugin_block(line);
-    } else if (View_Command(keyword, line)) {
-    } else if (Sound_Command(keyword, line, entry_test)) {
+      if (!condition_holds(line, keyword[2] == 'A')) ++k;  // skip the next command
+    } else if (const Command_Row* row = Scene_Command_Find(keyword)) {
+      if (row->run(Command_Call{line, entry_test}) == Command_Next::Node_Start) return Next::Node_Start;
     }
     // LABEL, ENDPLUGIN and unknown keywords do nothing.
   }
   return Next::Trigger_Scan;
+}
+
+// The exit scan (trigger 2): the test of the zone being left, or -1. Moving from
+// one such zone straight into another runs the test of the one left.
+int leaving_test() {
+  bool inside_exit = false;
+  for (size_t i = 0; i < zones.size(); ++i) {
+    int inside = Zone_Hit(zones[i]) == 2;
+    int t = first_test_of_zone(static_cast<int32_t>(i));
+    if (t < 0 || current_node().tests[t].trigger != 2 || !inside) continue;
+    inside_exit = true;
+    if (run.exit_test == -1) {
+      run.exit_test = t;
+    } else if (t != run.exit_test) {
+      int left = run.exit_test;
+      run.exit_test = t;
+      return left;
+    }
+  }
+  if (!inside_exit && run.exit_test != -1) {
+    int left = run.exit_test;
+    run.exit_test = -1;
+    return left;
+  }
+  return -1;
+}
+
+// The enter scan (trigger 1): the test of a zone just entered, or -1.
+int entering_test() {
+  bool inside_enter = false;
+  for (size_t i = 0; i < zones.size(); ++i) {
+    int inside = Zone_Hit(zones[i]) == 2;
+    int t = first_test_of_zone(static_cast<int32_t>(i));
+    if (t < 0 || current_node().tests[t].trigger != 1 || !inside) continue;
+    inside_enter = true;
+    if (t != run.enter_test) {
+      run.enter_test = t;
+      return t;
+    }
+    break;
+  }
+  if (!inside_enter) run.enter_test = -1;
+  return -1;
+}
+
+// The cursor of the first zone that qualifies (inside, a click test or none, not
+// hidden): its test's own cursor, loaded when that zone becomes the cursor zone,
+// else the hotspot cursor. The default cursor when no zone qualifies.
+const Picture* cursor_for_view() {
+  for (size_t i = 0; i < zones.size(); ++i) {
+    if (Zone_Hit(zones[i]) != 2) continue;
+    int t = first_test_of_zone(static_cast<int32_t>(i));
+    Test* test = t >= 0 ? &current_node().tests[t] : nullptr;
+    if (test != nullptr && (test->trigger != 0 || (test->hidden & 1))) continue;
+    if (static_cast<int32_t>(i) != run.cursor_zone) {
+      run.cursor_zone = static_cast<int32_t>(i);
+      free_picture(test_cursor);
+      if (test != nullptr && test->cursor_name[0] != 0) test_cursor = load_cursor(test->cursor_name);
+    }
+    return test_cursor != nullptr ? test_cursor : hotspot_cursor;
+  }
+  return default_cursor;
+}
+
+// The node a key jump leads to, or -1. Only while no jump is pending a RETURN:
+// the key of the last input update selects one slot, the right button another.
+int key_jump_target() {
+  if (run.return_warp != -1) return -1;
+  int32_t key = Input().key;
+  int slots[2] = {-1, -1};
+  if (key == 27) slots[0] = 0;
+  else if (key >= 128 && key <= 137) slots[0] = key - 127;
+  else if (key == 13) slots[0] = 11;
+  if (Input().right_button == 1) slots[1] = 12;
+  for (int slot : slots) {
+    if (slot < 0 || run.key_warps[slot][0] == 0) continue;
+    int target = find_node(run.key_warps[slot], true);
+    if (target >= 0) return target;
+  }
+  return -1;
+}
+
+// A left click: the last test of the first zone found inside, or -1.
+int clicked_test() {
+  for (size_t i = 0; i < zones.size(); ++i) {
+    if (Zone_Hit(zones[i]) != 2) continue;
+    return last_test_of_zone(static_cast<int32_t>(i));
+  }
+  return -1;
 }
 
 // Frames until something leads elsewhere.
@@ -310,95 +458,27 @@ Next frame_loop() {
     View_Draw_Current();
     Animation_Step();
     Random_Sounds_Frame();
-
-    // Leaving a zone (trigger 2).
-    bool inside_exit = false;
-    for (size_t i = 0; i < zones.size(); ++i) {
-      int inside = Zone_Hit(zones[i]) == 2;
-      int t = first_test_of_zone(static_cast<int32_t>(i));
-      if (t < 0 || current_node().tests[t].trigger != 2 || !inside) continue;
-      inside_exit = true;
-      if (run.exit_test == -1) {
-        run.exit_test = t;
-      } else if (t != run.exit_test) {
-        int left = run.exit_test;
-        run.exit_test = t;
-        return test_run(left, false);
-      }
-    }
-    if (!inside_exit && run.exit_test != -1) {
-      int left = run.exit_test;
-      run.exit_test = -1;
-      return test_run(left, false);
-    }
-
-    // Entering a zone (trigger 1).
-    bool inside_enter = false;
-    for (size_t i = 0; i < zones.size(); ++i) {
-      int inside = Zone_Hit(zones[i]) == 2;
-      int t = first_test_of_zone(static_cast<int32_t>(i));
-      if (t < 0 || current_node().tests[t].trigger != 1 || !inside) continue;
-      inside_enter = true;
-      if (t != run.enter_test) {
-        run.enter_test = t;
-        return test_run(t, false);
-      }
-      break;
-    }
-    if (!inside_enter) run.enter_test = -1;
-
-    // The cursor of the first zone that qualifies.
-    const Picture* cursor = default_cursor;
-    for (size_t i = 0; i < zones.size(); ++i) {
-      if (Zone_Hit(zones[i]) != 2) continue;
-      int t = first_test_of_zone(static_cast<int32_t>(i));
-      Test* test = t >= 0 ? &current_node().tests[t] : nullptr;
-      if (test != nullptr && (test->trigger != 0 || (test->hidden & 1))) continue;
-      if (static_cast<int32_t>(i) != run.cursor_zone) {
-        run.cursor_zone = static_cast<int32_t>(i);
-        free_picture(test_cursor);
-        if (test != nullptr && test->cursor_name[0] != 0) test_cursor = load_cursor(test->cursor_name);
-      }
-      cursor = test_cursor != nullptr ? test_cursor : hotspot_cursor;
-      break;
-    }
-    Cursor_Draw(cursor);
+    int triggered = leaving_test();
+    if (triggered < 0) triggered = entering_test();
+    if (triggered >= 0) return test_run(triggered, false);
+    Cursor_Draw(cursor_for_view());
     Print_Draw();
     Animation_Step();
     Sound_Tick();
     Present_Frame(Screen_Buffer());
     if (observer) observer->before_input();
     Input_Update();
-
-    // Key jumps, only while no jump is pending a RETURN.
-    if (run.return_warp == -1) {
-      int32_t key = Input().key;
-      int slots[2] = {-1, -1};
-      if (key == 27) slots[0] = 0;
-      else if (key >= 128 && key <= 137) slots[0] = key - 127;
-      else if (key == 13) slots[0] = 11;
-      if (Input().right_button == 1) slots[1] = 12;
-      for (int slot : slots) {
-        if (slot < 0 || run.key_warps[slot][0] == 0) continue;
-        int target = find_node(run.key_warps[slot], true);
-        if (target < 0) continue;
-        Thumbnail_Take();
-        run.return_warp = run.current_warp;
-        jump_to(target);
-        return Next::Node_Start;
-      }
+    int jump = key_jump_target();
+    if (jump >= 0) {
+      Thumbnail_Take();
+      run.return_warp = run.current_warp;
+      jump_to(jump);
+      return Next::Node_Start;
     }
-
     View_Turn();
-
     if (Input().left_button == 1) {
-      for (size_t i = 0; i < zones.size(); ++i) {
-        if (Zone_Hit(zones[i]) != 2) continue;
-        int t = last_test_of_zone(static_cast<int32_t>(i));
-        if (t >= 0) return test_run(t, false);
-        break;
-      }
-      return Next::Trigger_Scan;
+      int clicked = clicked_test();
+      return clicked >= 0 ? test_run(clicked, false) : Next::Trigger_Scan;
     }
   }
 }
@@ -416,6 +496,21 @@ void run_end() {
 }
 
 }  // namespace
+
+const Command_Row* Command_Find(std::span<const Command_Row> rows, const char* keyword) {
+  for (const Command_Row& row : rows) {
+    if (std::strcmp(row.keyword, keyword) == 0) return &row;
+  }
+  return nullptr;
+}
+
+const Command_Row* Scene_Command_Find(const char* keyword) {
+  for (std::span<const Command_Row> rows : {std::span<const Command_Row>(runtime_rows), View_Command_Rows(),
+                                            Scene_Sound_Command_Rows()}) {
+    if (const Command_Row* row = Command_Find(rows, keyword)) return row;
+  }
+  return nullptr;
+}
 
 Run_State& Run() { return run; }
 std::vector<Zone>& Zones() { return zones; }

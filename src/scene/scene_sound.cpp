@@ -77,12 +77,6 @@ int32_t positional_pan(int32_t position, double scale) {
   return static_cast<int32_t>(std::sin(d * Two_Pi / 8192.0) * scale);
 }
 
-int32_t field_int(const char* line, int index) {
-  char field[Script_Field_Size];
-  Field_Get(line, index, field);
-  return Str_To_Int(field);
-}
-
 bool name_playing(const Sound_Slot* slots, const char* name) {
   for (int i = 0; i < 8; ++i) {
     if (slots[i].channel != 0 && Str_Compare_No_Case(slots[i].name, name) == 0) return true;
@@ -101,9 +95,9 @@ void play_into_slot(const char* line, bool positional, bool entry_test) {
     Sound_Free(sound);
     return;
   }
-  int32_t volume = field_int(line, 2) & 255;
-  int32_t position = positional ? field_int(line, 3) & 8191 : 0;
-  int32_t loops = field_int(line, positional ? 4 : 3) & 8191;
+  int32_t volume = Field_Int(line, 2) & 255;
+  int32_t position = positional ? Field_Int(line, 3) & 8191 : 0;
+  int32_t loops = Field_Int(line, positional ? 4 : 3) & 8191;
   int channel = Sound_Play(sound, (Engine_Params().master_volume * 255) >> 8, 0, 1);
   if (channel >= 1 && channel <= 8) {
     Sound_Slot& slot = slots[channel - 1];
@@ -236,46 +230,79 @@ int Sound_Slot_Start(const char* name, bool positional, int32_t volume, int32_t 
   return channel;
 }
 
-bool Sound_Command(const char* keyword, const char* line, bool entry_test) {
+namespace {
+
+// Each command holds the slot lock: the load timer's sound tick may run meanwhile.
+Command_Next play_music(const Command_Call& call) {
   std::lock_guard<std::recursive_mutex> guard(slots_lock);
-  auto is = [keyword](const char* name) { return std::strcmp(keyword, name) == 0; };
   char file[Script_Field_Size];
-  if (is("PLAYMUSIQUE")) {
-    Field_Get(line, 1, file);
-    int32_t volume = field_int(line, 2);
-    if (music.name[0] != 0 && Str_Compare_No_Case(file, music.name) == 0) {
-      music.volume = volume;
-      Music_Update(volume, 0);
-    } else {
-      if (music.name[0] != 0) Music_Stop();
-      copy_name(music.name, file);
-      music.volume = volume;
-      Music_Play(file, scaled(volume), 0);
-    }
-  } else if (is("STOPMUSIQUE")) {
-    if (music.name[0] != 0) {
-      Music_Stop();
-      music.name[0] = 0;
-    }
-  } else if (is("PLAYSOUND")) {
-    play_into_slot(line, false, entry_test);
-  } else if (is("STOPSOUND")) {
-    stop_by_name(plain_slots, line);
-  } else if (is("PLAYSOUND3D")) {
-    play_into_slot(line, true, entry_test);
-  } else if (is("STOPSOUND3D")) {
-    stop_by_name(positional_slots, line);
-  } else if (is("PLAYRNDSOUND")) {
-    Random_Sound entry{};
-    Field_Get(line, 1, file);
-    std::strncpy(entry.name, file, sizeof entry.name - 1);
-    entry.sound = Wav_Load(file);
-    entry.volume = field_int(line, 2) & 255;
-    // The entry test reads the frequency from field 3, every other test from field 4.
-    entry.frequency = field_int(line, entry_test ? 3 : 4) & 255;
-    random_sounds.push_back(entry);
+  Field_Get(call.line, 1, file);
+  int32_t volume = Field_Int(call.line, 2);
+  if (music.name[0] != 0 && Str_Compare_No_Case(file, music.name) == 0) {
+    music.volume = volume;
+    Music_Update(volume, 0);
   } else {
-    return false;
+    if (music.name[0] != 0) Music_Stop();
+    copy_name(music.name, file);
+    music.volume = volume;
+    Music_Play(file, scaled(volume), 0);
   }
-  return true;
+  return Command_Next::Go_On;
 }
+
+Command_Next stop_music(const Command_Call&) {
+  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+  if (music.name[0] != 0) {
+    Music_Stop();
+    music.name[0] = 0;
+  }
+  return Command_Next::Go_On;
+}
+
+Command_Next play_sound(const Command_Call& call) {
+  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+  play_into_slot(call.line, false, call.entry_test);
+  return Command_Next::Go_On;
+}
+
+Command_Next stop_sound(const Command_Call& call) {
+  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+  stop_by_name(plain_slots, call.line);
+  return Command_Next::Go_On;
+}
+
+Command_Next play_sound_3d(const Command_Call& call) {
+  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+  play_into_slot(call.line, true, call.entry_test);
+  return Command_Next::Go_On;
+}
+
+Command_Next stop_sound_3d(const Command_Call& call) {
+  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+  stop_by_name(positional_slots, call.line);
+  return Command_Next::Go_On;
+}
+
+Command_Next play_random_sound(const Command_Call& call) {
+  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+  Random_Sound entry{};
+  char file[Script_Field_Size];
+  Field_Get(call.line, 1, file);
+  std::strncpy(entry.name, file, sizeof entry.name - 1);
+  entry.sound = Wav_Load(file);
+  entry.volume = Field_Int(call.line, 2) & 255;
+  // The entry test reads the frequency from field 3, every other test from field 4.
+  entry.frequency = Field_Int(call.line, call.entry_test ? 3 : 4) & 255;
+  random_sounds.push_back(entry);
+  return Command_Next::Go_On;
+}
+
+constexpr Command_Row sound_rows[] = {
+    {"PLAYMUSIQUE", play_music},   {"STOPMUSIQUE", stop_music},     {"PLAYSOUND", play_sound},
+    {"STOPSOUND", stop_sound},     {"PLAYSOUND3D", play_sound_3d},  {"STOPSOUND3D", stop_sound_3d},
+    {"PLAYRNDSOUND", play_random_sound},
+};
+
+}  // namespace
+
+std::span<const Command_Row> Scene_Sound_Command_Rows() { return sound_rows; }

@@ -320,6 +320,12 @@ int32_t Str_To_Int(const char* text) {
   return static_cast<int32_t>(value);
 }
 
+int32_t Field_Int(const char* line, int index) {
+  char field[Script_Field_Size];
+  Field_Get(line, index, field);
+  return Str_To_Int(field);
+}
+
 bool Script_Keyword_Known(const char* keyword) {
   for (const char* known : command_keywords) {
     if (is(keyword, known)) return true;

@@ -56,6 +56,8 @@ int Script_Line_Read_Raw(const Script_Text& text, char* line, int32_t* offset);
 int Field_Get(const char* line, int index, char* out);
 // Optional '-' and decimal digits up to the first non-digit; wraps as 32 bits.
 int32_t Str_To_Int(const char* text);
+// Field `index` of a line as a number (Str_To_Int); 0 when the field does not exist.
+int32_t Field_Int(const char* line, int index);
 
 // Compiles the script file `name` (its packed form first) into the current script,
 // replacing any previous one. A file that cannot be read gives a script with no nodes.

@@ -15,6 +15,7 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/input.h"
+#include "scene/command_rows.h"
 #include "scene/renderer.h"
 #include "scene/runtime.h"
 #include "scene/scene_sound.h"
@@ -45,12 +46,6 @@ int32_t floor_half(int32_t value) { return value >= 0 ? value / 2 : -((-value + 
 // The progress step of an effect frame: speed units per 16 ms (wide, so that no
 // speed a script can write overflows it).
 int64_t effect_step(int64_t speed) { return (speed * Clock_Delta()) >> 4; }
-
-int32_t field_int(const char* line, int index) {
-  char field[Script_Field_Size];
-  Field_Get(line, index, field);
-  return Str_To_Int(field);
-}
 
 int32_t wrap_pitch(int32_t value) {
   int32_t p = value & 8191;
@@ -341,33 +336,77 @@ void Effect_Frame() {
   Present_Frame(Screen_Buffer());
 }
 
-bool View_Command(const char* keyword, const char* line) {
-  auto is = [keyword](const char* name) { return std::strcmp(keyword, name) == 0; };
-  if (is("ANGLEXMAX")) {
-    view.pitch_limit = field_int(line, 1);
-  } else if (is("ANGLEYMAX")) {
-    view.yaw_min = field_int(line, 1);
-    view.yaw_max = field_int(line, 2);
-  } else if (is("SETANGLE")) {
-    view.pitch = wrap_pitch(field_int(line, 1));
-    view.yaw = field_int(line, 2);
-  } else if (is("SETNORD")) {
-    view.yaw += field_int(line, 1);
-  } else if (is("SETZOOM")) {
-    view.fov = static_cast<float>(field_int(line, 1));
-  } else if (is("INTERPOLANGLE")) {
-    eased_turn_and_zoom(field_int(line, 1), field_int(line, 2), true, 0.0f, false, field_int(line, 3));
-  } else if (is("INTERPOLZOOM")) {
-    eased_turn_and_zoom(0, 0, false, static_cast<float>(field_int(line, 1)), true, field_int(line, 2));
-  } else if (is("INTERPOLANGLEZOOM")) {
-    eased_turn_and_zoom(field_int(line, 1), field_int(line, 2), true, static_cast<float>(field_int(line, 3)), true,
-                        field_int(line, 4));
-  } else if (is("FADE")) {
-    fade(field_int(line, 1), field_int(line, 2), field_int(line, 3));
-  } else if (is("TRANSFADE")) {
-    transfade(field_int(line, 1));
-  } else {
-    return false;
-  }
-  return true;
+namespace {
+
+Command_Next angle_x_max(const Command_Call& call) {
+  view.pitch_limit = Field_Int(call.line, 1);
+  return Command_Next::Go_On;
 }
+
+Command_Next angle_y_max(const Command_Call& call) {
+  view.yaw_min = Field_Int(call.line, 1);
+  view.yaw_max = Field_Int(call.line, 2);
+  return Command_Next::Go_On;
+}
+
+Command_Next set_angle(const Command_Call& call) {
+  view.pitch = wrap_pitch(Field_Int(call.line, 1));
+  view.yaw = Field_Int(call.line, 2);
+  return Command_Next::Go_On;
+}
+
+Command_Next set_north(const Command_Call& call) {
+  view.yaw += Field_Int(call.line, 1);
+  return Command_Next::Go_On;
+}
+
+Command_Next set_zoom(const Command_Call& call) {
+  view.fov = static_cast<float>(Field_Int(call.line, 1));
+  return Command_Next::Go_On;
+}
+
+Command_Next interpolate_angle(const Command_Call& call) {
+  const char* line = call.line;
+  eased_turn_and_zoom(Field_Int(line, 1), Field_Int(line, 2), true, 0.0f, false, Field_Int(line, 3));
+  return Command_Next::Go_On;
+}
+
+Command_Next interpolate_zoom(const Command_Call& call) {
+  const char* line = call.line;
+  eased_turn_and_zoom(0, 0, false, static_cast<float>(Field_Int(line, 1)), true, Field_Int(line, 2));
+  return Command_Next::Go_On;
+}
+
+Command_Next interpolate_angle_zoom(const Command_Call& call) {
+  const char* line = call.line;
+  eased_turn_and_zoom(Field_Int(line, 1), Field_Int(line, 2), true, static_cast<float>(Field_Int(line, 3)), true,
+                      Field_Int(line, 4));
+  return Command_Next::Go_On;
+}
+
+Command_Next fade_command(const Command_Call& call) {
+  fade(Field_Int(call.line, 1), Field_Int(call.line, 2), Field_Int(call.line, 3));
+  return Command_Next::Go_On;
+}
+
+Command_Next transfade_command(const Command_Call& call) {
+  transfade(Field_Int(call.line, 1));
+  return Command_Next::Go_On;
+}
+
+constexpr Command_Row view_rows[] = {
+    {"ANGLEXMAX", angle_x_max},
+    {"ANGLEYMAX", angle_y_max},
+    {"SETANGLE", set_angle},
+    {"SETNORD", set_north},
+    {"SETZOOM", set_zoom},
+    {"INTERPOLANGLE", interpolate_angle},
+    {"INTERPOLZOOM", interpolate_zoom},
+    {"INTERPOLANGLEZOOM", interpolate_angle_zoom},
+    {"FADE", fade_command},
+    {"TRANSFADE", transfade_command},
+};
+
+}  // namespace
+
+std::span<const Command_Row> View_Command_Rows() { return view_rows; }

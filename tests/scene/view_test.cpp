@@ -291,7 +291,9 @@ class EffectTest : public testing::Test {
   bool run(const std::string& line) {
     std::string keyword = line.substr(0, line.find(','));
     try {
-      EXPECT_TRUE(View_Command(keyword.c_str(), line.c_str()));
+      const Command_Row* row = Command_Find(View_Command_Rows(), keyword.c_str());
+      EXPECT_NE(row, nullptr) << keyword;
+      if (row != nullptr) row->run(Command_Call{line.c_str(), false});
     } catch (const Runaway&) {
       return false;
     }
