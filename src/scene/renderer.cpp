@@ -29,11 +29,6 @@ constexpr int Panorama_Bytes = 256 * 6144 * 2;
 ZEL_VR* renderer = nullptr;
 std::vector<uint32_t> conversion_table;
 
-char last_character(const char* name) {
-  if (name == nullptr || name[0] == 0) return 0;
-  return name[std::strlen(name) - 1];
-}
-
 // True when a picture was loaded.
 bool load_flat_fallback(const char* name) {
   char buffer[260] = {0};
@@ -103,8 +98,7 @@ int Warp_Picture_Load(Warp& warp, bool with_timer) {
     if (with_timer) timer = std::make_unique<Load_Timer>(Sound_Tick);  // the sound tick every 100 ms
     kind = name != nullptr ? Load_Node_Picture(name) : -1;
     if (kind == -1) {
-      char last = last_character(name);
-      kind = (last == 'A' || last == 'a' || last == 'D' || last == 'd') ? 1 : 0;
+      kind = Picture_Name_Is_Flat(name) ? 1 : 0;
       bool loaded = kind == 0 ? load_raw_fallback(name, size) : load_flat_fallback(name);
       if (!loaded && name != nullptr) {
         char folder[PATH_MAX];

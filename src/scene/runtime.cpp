@@ -114,8 +114,7 @@ void frame_setup() {
   free_picture(test_cursor);
   run.cursor_zone = -1;
   View_Stop_Turning();
-  Clock_Set_Last(Clock_Now() - 14);
-  Clock_Set_Delta(14);
+  Frame_Clock_Restart();
 }
 
 void node_start() {
@@ -130,11 +129,13 @@ void node_start() {
   Warp_Picture_Load(node);
   Zones_Load_Current();
   run.entry_pass = 0;
-  Clock_Set_Last(Clock_Now() - 14);
+  // The two input updates and the frame come between the two halves of the clock
+  // restart.
+  Clock_Set_Last(Clock_Now() - Frame_Start_Delta);
   Input_Update();
   Input_Update();
   Present_Frame(Screen_Buffer());
-  Clock_Set_Delta(14);
+  Clock_Set_Delta(Frame_Start_Delta);
   View_Stop_Turning();
   for (int32_t t = 0; t < node.test_count; ++t) node.tests[t].hidden = 0;
 }
@@ -431,10 +432,10 @@ int key_jump_target() {
   if (run.return_warp != -1) return -1;
   int32_t key = Input().key;
   int slots[2] = {-1, -1};
-  if (key == 27) slots[0] = 0;
-  else if (key >= 128 && key <= 137) slots[0] = key - 127;
-  else if (key == 13) slots[0] = 11;
-  if (Input().right_button == 1) slots[1] = 12;
+  if (key == Key_Code_Escape) slots[0] = Key_Slot_Escape;
+  else if (key >= Key_Code_F1 && key <= Key_Code_F10) slots[0] = Key_Slot_F1 + (key - Key_Code_F1);
+  else if (key == Key_Code_Enter) slots[0] = Key_Slot_Enter;
+  if (Input().right_button == 1) slots[1] = Key_Slot_Right_Click;
   for (int slot : slots) {
     if (slot < 0 || run.key_warps[slot][0] == 0) continue;
     int target = find_node(run.key_warps[slot], true);
@@ -513,6 +514,11 @@ const Command_Row* Scene_Command_Find(const char* keyword) {
 }
 
 Run_State& Run() { return run; }
+
+void Frame_Clock_Restart() {
+  Clock_Set_Last(Clock_Now() - Frame_Start_Delta);
+  Clock_Set_Delta(Frame_Start_Delta);
+}
 std::vector<Zone>& Zones() { return zones; }
 
 void Zones_Load_Current() {
@@ -542,7 +548,7 @@ void Script_Run(const char* name) {
   zones.clear();
   view.pitch_limit = 1536;
   view.fov = 90.0f;
-  for (int i = 0; i < 12; ++i) run.key_warps[i][0] = 0;
+  for (int i = 0; i < Stored_Key_Slots; ++i) run.key_warps[i][0] = 0;
   run.return_warp = -1;
   run.restart_pending = false;
   Scene_Sound_Start();

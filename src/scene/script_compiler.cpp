@@ -72,9 +72,7 @@ int read_line(const Script_Text& text, char* line, int32_t* offset, bool* cut, b
   if (cut) *cut = was_cut;
   if (!raw) {
     if (length > 0 && line[length - 1] == ',') --length;
-    for (int i = 0; i < length; ++i) {
-      if (line[i] >= 'a' && line[i] <= 'z') line[i] = static_cast<char>(line[i] - 'a' + 'A');
-    }
+    for (int i = 0; i < length; ++i) line[i] = static_cast<char>(Ascii_Upper(static_cast<unsigned char>(line[i])));
   }
   line[length] = 0;
   *offset = static_cast<int32_t>(pos);
@@ -116,13 +114,6 @@ constexpr const char* command_keywords[] = {
 };
 
 bool is(const char* field, const char* keyword) { return Str_Compare_No_Case(field, keyword) == 0; }
-
-// The node kind follows the picture name: a name ending in "A" or "D" is a flat picture.
-int32_t kind_of(const char* picture_name) {
-  if (picture_name == nullptr || picture_name[0] == 0) return 0;
-  char last = picture_name[std::strlen(picture_name) - 1];
-  return (last == 'A' || last == 'a' || last == 'D' || last == 'd') ? 1 : 0;
-}
 
 void collect_booleans(Scene_Script* script, const Script_Text& text) {
   char line[Script_Line_Size];
@@ -210,7 +201,7 @@ class Node_Compiler {
     Warp& warp = script_->warps[script_->warp_count++];
     Field_Get(line_, 1, field_);
     if (field_[0] != 0) warp.picture_name = copy_text(field_);
-    warp.kind = kind_of(warp.picture_name);
+    warp.kind = Picture_Name_Is_Flat(warp.picture_name) ? 1 : 0;
     Field_Get(line_, 2, field_);
     if (field_[0] != 0) warp.zone_file_name = copy_text(field_);
     return warp;
@@ -331,6 +322,12 @@ bool Script_Keyword_Known(const char* keyword) {
     if (is(keyword, known)) return true;
   }
   return false;
+}
+
+bool Picture_Name_Is_Flat(const char* picture_name) {
+  if (picture_name == nullptr || picture_name[0] == 0) return false;
+  char last = picture_name[std::strlen(picture_name) - 1];
+  return last == 'A' || last == 'a' || last == 'D' || last == 'd';
 }
 
 bool Warp_Name_Matches(const Warp& warp, const char* name) {

@@ -75,6 +75,9 @@ Scene_Script* Script_Current();
 // True when the node's name equals `name` (case folded). A node without a name
 // matches nothing.
 bool Warp_Name_Matches(const Warp& warp, const char* name);
+// The node kind follows the picture name: a name ending in "A" or "D" (either
+// case) is a flat picture, any other (or none) a panorama.
+bool Picture_Name_Is_Flat(const char* picture_name);
 // True when `keyword` is one of the command keywords a test may hold.
 bool Script_Keyword_Known(const char* keyword);
 

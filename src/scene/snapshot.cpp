@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "files/byte_reader.h"
-#include "platform/clock.h"
 #include "platform/trace.h"
 #include "scene/renderer.h"
 #include "scene/run_state.h"
@@ -23,7 +22,6 @@ namespace {
 
 constexpr size_t Text_Size = 257;
 constexpr size_t Fixed_Size = 8175;
-constexpr int Stored_Key_Slots = 12;  // the right-click slot is not stored
 constexpr double Two_Pi = 6.283185307179586;
 
 std::vector<uint8_t> save_buffer;
@@ -232,7 +230,9 @@ int Scene_State_Restore(const uint8_t* data, size_t size) {
   for (int32_t i = 0; i < script->bool_count; ++i) script->bools[i].value = state.bools[static_cast<size_t>(i)];
   run.gosub_return = state.gosub_return;
   run.return_warp = state.return_warp;
-  for (int slot = 0; slot < Stored_Key_Slots; ++slot) copy_text(run.key_warps[slot], 257, state.key_warps[slot]);
+  for (int slot = 0; slot < Stored_Key_Slots; ++slot) {
+    copy_text(run.key_warps[slot], sizeof run.key_warps[slot], state.key_warps[slot]);
+  }
 
   int32_t master = Engine_Params().master_volume;
   for (const Saved_Sound& sound : state.plain) {
@@ -248,8 +248,7 @@ int Scene_State_Restore(const uint8_t* data, size_t size) {
   Warp_Picture_Load(script->warps[run.current_warp], false);
   Zones_Load_Current();
   run.entry_pass = 0;
-  Clock_Set_Last(Clock_Now() - 14);
-  Clock_Set_Delta(14);
+  Frame_Clock_Restart();
   View_Stop_Turning();
 
   Scene_Music& music = Music_State();

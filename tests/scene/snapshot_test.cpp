@@ -40,8 +40,8 @@ TEST(SceneState, BlockLayoutAndSize) {
   Script_Current()->bools[4].value = 123;
   Script_Current()->warps[1].tests[1].cursor_name[0] = 'Q';
   Script_Current()->warps[1].tests[1].cursor_name[1] = 0;
-  std::strcpy(::Run().key_warps[11], "MENU");
-  std::strcpy(::Run().key_warps[12], "NOT STORED");
+  std::strcpy(::Run().key_warps[Key_Slot_Enter], "MENU");
+  std::strcpy(::Run().key_warps[Key_Slot_Right_Click], "NOT STORED");
   ::Run().return_warp = 1;
 
   // A sound that stops by itself is written with an empty name; one that loops
