@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "scene/runtime.h"
 #include "scene/view.h"
 
 // The key slots of LOCKKEY: Escape, F1 to F10, Enter, and the right button.
@@ -42,13 +43,3 @@ Run_State& Run();
 std::vector<Zone>& Zones();
 // Loads the current node's zone file into the zone table (snapped in a panorama).
 void Zones_Load_Current();
-
-// Observes a run (tests use it): node starts and test starts.
-struct Run_Observer {
-  virtual ~Run_Observer() = default;
-  virtual void node_started(int /*node*/) {}
-  virtual void test_started(int /*node*/, int /*test*/) {}
-  // Every frame of the frame loop, just before the input is read.
-  virtual void before_input() {}
-};
-void Runtime_Set_Observer(Run_Observer* observer);

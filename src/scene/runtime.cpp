@@ -514,6 +514,7 @@ const Command_Row* Scene_Command_Find(const char* keyword) {
 }
 
 Run_State& Run() { return run; }
+int32_t Runtime_Current_Warp() { return run.current_warp; }
 
 void Frame_Clock_Restart() {
   Clock_Set_Last(Clock_Now() - Frame_Start_Delta);

@@ -9,7 +9,7 @@
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/trace.h"
-#include "scene/run_state.h"
+#include "scene/runtime.h"
 #include "scene/script_compiler.h"
 
 namespace {
@@ -41,7 +41,7 @@ void press_key(int32_t vk) {
 bool showing_node(const std::string& name) {
   Scene_Script* script = Script_Current();
   if (script == nullptr) return false;
-  int32_t current = Run().current_warp;
+  int32_t current = Runtime_Current_Warp();
   if (current < 0 || current >= script->warp_count) return false;
   const char* picture = script->warps[current].picture_name;
   return picture != nullptr && Str_Compare_No_Case(picture, name.c_str()) == 0;

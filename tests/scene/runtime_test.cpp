@@ -11,7 +11,6 @@
 #include "platform/trace.h"
 #include "scene/command_rows.h"
 #include "scene/run_script.h"
-#include "scene/run_state.h"
 #include "scene/runtime.h"
 #include "scene/scene_sound.h"
 #include "scene/script_compiler.h"
