@@ -95,7 +95,7 @@ int Warp_Picture_Load(Warp& warp, bool with_timer) {
   int kind;
   {
     std::unique_ptr<Load_Timer> timer;
-    if (with_timer) timer = std::make_unique<Load_Timer>(Sound_Tick);  // the sound tick every 100 ms
+    if (with_timer) timer = std::make_unique<Load_Timer>(Scene_Sound_Tick);  // the sound tick every 100 ms
     kind = name != nullptr ? Load_Node_Picture(name) : -1;
     if (kind == -1) {
       kind = Picture_Name_Is_Flat(name) ? 1 : 0;

@@ -465,7 +465,7 @@ Next frame_loop() {
     Cursor_Draw(cursor_for_view());
     Print_Draw();
     Animation_Step();
-    Sound_Tick();
+    Scene_Sound_Tick();
     Present_Frame(Screen_Buffer());
     if (observer) observer->before_input();
     Input_Update();
@@ -506,8 +506,8 @@ const Command_Row* Command_Find(std::span<const Command_Row> rows, const char* k
 }
 
 const Command_Row* Scene_Command_Find(const char* keyword) {
-  for (std::span<const Command_Row> rows : {std::span<const Command_Row>(runtime_rows), View_Command_Rows(),
-                                            Scene_Sound_Command_Rows()}) {
+  for (std::span<const Command_Row> rows :
+       {std::span<const Command_Row>(runtime_rows), View_Command_Rows(), Scene_Sound_Command_Rows()}) {
     if (const Command_Row* row = Command_Find(rows, keyword)) return row;
   }
   return nullptr;
@@ -535,7 +535,7 @@ void Runtime_Set_Observer(Run_Observer* run_observer) { observer = run_observer;
 void Render_Idle_Frame() {
   View_Draw_Current();
   Animation_Step();
-  Sound_Tick();
+  Scene_Sound_Tick();
   Present_Frame(Screen_Buffer());
 }
 

@@ -173,7 +173,7 @@ void Scene_Sound_End() {
   Sound_Shutdown();
 }
 
-void Sound_Tick() {
+void Scene_Sound_Tick() {
   std::lock_guard<std::recursive_mutex> guard(slots_lock);
   if (sound_available == 0) {
     Sound_Refresh();
@@ -211,8 +211,8 @@ bool Random_Sound_Fields(int index, int32_t* volume, int32_t* frequency) {
   return true;
 }
 
-int Sound_Slot_Start(const char* name, bool positional, int32_t volume, int32_t position, int32_t loops_left,
-                     int pan_for_set) {
+int Scene_Sound_Slot_Start(const char* name, bool positional, int32_t volume, int32_t position, int32_t loops_left,
+                           int pan_for_set) {
   std::lock_guard<std::recursive_mutex> guard(slots_lock);
   Sound* sound = Wav_Load(name);
   if (sound == nullptr) return -1;
@@ -298,8 +298,12 @@ Command_Next play_random_sound(const Command_Call& call) {
 }
 
 constexpr Command_Row sound_rows[] = {
-    {"PLAYMUSIQUE", play_music},   {"STOPMUSIQUE", stop_music},     {"PLAYSOUND", play_sound},
-    {"STOPSOUND", stop_sound},     {"PLAYSOUND3D", play_sound_3d},  {"STOPSOUND3D", stop_sound_3d},
+    {"PLAYMUSIQUE", play_music},
+    {"STOPMUSIQUE", stop_music},
+    {"PLAYSOUND", play_sound},
+    {"STOPSOUND", stop_sound},
+    {"PLAYSOUND3D", play_sound_3d},
+    {"STOPSOUND3D", stop_sound_3d},
     {"PLAYRNDSOUND", play_random_sound},
 };
 

@@ -34,7 +34,7 @@ void Scene_Sound_End();
 int32_t Sound_Available();  // result of Sound_Init at run start
 
 // The sound tick (each frame, each effect frame and from the load timer).
-void Sound_Tick();
+void Scene_Sound_Tick();
 
 // Random sounds of the node: emptied at every node start; tried every frame.
 void Random_Sounds_Clear();
@@ -54,5 +54,5 @@ std::span<const Command_Row> Scene_Sound_Command_Rows();
 
 // Plays a sound into a slot as PLAYSOUND does (for restoring saved games): the
 // slot of the channel obtained, or -1.
-int Sound_Slot_Start(const char* name, bool positional, int32_t volume, int32_t position, int32_t loops_left,
-                     int pan_for_set);
+int Scene_Sound_Slot_Start(const char* name, bool positional, int32_t volume, int32_t position, int32_t loops_left,
+                           int pan_for_set);

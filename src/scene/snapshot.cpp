@@ -236,13 +236,13 @@ int Scene_State_Restore(const uint8_t* data, size_t size) {
 
   int32_t master = Engine_Params().master_volume;
   for (const Saved_Sound& sound : state.plain) {
-    if (!sound.name.empty()) Sound_Slot_Start(sound.name.c_str(), false, sound.volume, 0, sound.loops_left, 0);
+    if (!sound.name.empty()) Scene_Sound_Slot_Start(sound.name.c_str(), false, sound.volume, 0, sound.loops_left, 0);
   }
   for (const Saved_Sound& sound : state.positional) {
     if (sound.name.empty()) continue;
     double d = static_cast<double>(sound.position - view.yaw) * Two_Pi / 8192.0;
-    Sound_Slot_Start(sound.name.c_str(), true, sound.volume, sound.position, sound.loops_left,
-                     static_cast<int>(std::trunc(std::sin(d) * 256.0)));
+    Scene_Sound_Slot_Start(sound.name.c_str(), true, sound.volume, sound.position, sound.loops_left,
+                           static_cast<int>(std::trunc(std::sin(d) * 256.0)));
   }
 
   Warp_Picture_Load(script->warps[run.current_warp], false);

@@ -332,7 +332,7 @@ void Print_Draw() {
 void Effect_Frame() {
   Print_Draw();
   Animation_Step();
-  Sound_Tick();
+  Scene_Sound_Tick();
   Present_Frame(Screen_Buffer());
 }
 

@@ -71,7 +71,7 @@ class SceneSoundTest : public testing::Test {
   }
   // One frame's worth of sound: the tick, then the frame's 30 ms mixed.
   void frame() {
-    Sound_Tick();
+    Scene_Sound_Tick();
     output_.clear();
     Clock_Tick();
   }
