@@ -29,6 +29,7 @@
 #include "scene/run_state.h"
 #include "scene/scene_sound.h"
 #include "scene/script_compiler.h"
+#include "scene/state_resets.h"
 #include "scene/thumbnail.h"
 #include "scene/view.h"
 #include "video/animation_step.h"
@@ -39,14 +40,17 @@ namespace {
 
 enum class Next { Trigger_Scan, Node_Start, End };
 
-Run_State run = {};
-std::vector<Zone> zones;
-Picture* default_cursor = nullptr;
-Picture* hotspot_cursor = nullptr;
-Picture* test_cursor = nullptr;
-Run_Observer* observer = nullptr;
+struct Runtime_State {
+  Run_State run = {};
+  std::vector<Zone> zones;  // of the current node
+  Picture* default_cursor = nullptr;
+  Picture* hotspot_cursor = nullptr;
+  Picture* test_cursor = nullptr;  // the cursor of the test of the cursor zone, loaded on demand
+  Run_Observer* observer = nullptr;
+};
+Runtime_State state;
 
-Warp& current_node() { return Script_Current()->warps[run.current_warp]; }
+Warp& current_node() { return Script_Current()->warps[state.run.current_warp]; }
 
 void free_picture(Picture*& picture) {
   Picture_Free(picture);
@@ -88,7 +92,7 @@ Picture* load_cursor(const char* name) {
 int find_node(const char* name, bool skip_current) {
   Scene_Script* script = Script_Current();
   for (int32_t i = 0; i < script->warp_count; ++i) {
-    if (skip_current && i == run.current_warp) continue;
+    if (skip_current && i == state.run.current_warp) continue;
     if (Warp_Name_Matches(script->warps[i], name)) return i;
   }
   return -1;
@@ -111,24 +115,24 @@ int last_test_of_zone(int32_t zone) {
 }
 
 void frame_setup() {
-  free_picture(test_cursor);
-  run.cursor_zone = -1;
+  free_picture(state.test_cursor);
+  state.run.cursor_zone = -1;
   View_Stop_Turning();
   Frame_Clock_Restart();
 }
 
 void node_start() {
-  run.exit_test = -1;
-  run.enter_test = -1;
+  state.run.exit_test = -1;
+  state.run.enter_test = -1;
   Print_Clear();
-  run.gosub_return = -1;
+  state.run.gosub_return = -1;
   Random_Sounds_Clear();
   Warp& node = current_node();
-  Trace_Line("node %d %s", run.current_warp, node.picture_name ? node.picture_name : "");
-  if (observer) observer->node_started(run.current_warp);
+  Trace_Line("node %d %s", state.run.current_warp, node.picture_name ? node.picture_name : "");
+  if (state.observer) state.observer->node_started(state.run.current_warp);
   Warp_Picture_Load(node);
   Zones_Load_Current();
-  run.entry_pass = 0;
+  state.run.entry_pass = 0;
   // The two input updates and the frame come between the two halves of the clock
   // restart.
   Clock_Set_Last(Clock_Now() - Frame_Start_Delta);
@@ -141,8 +145,8 @@ void node_start() {
 }
 
 void jump_to(int node) {
-  run.current_warp = node;
-  zones.clear();
+  state.run.current_warp = node;
+  state.zones.clear();
 }
 
 bool bool_value(const char* name, bool* exists) {
@@ -235,7 +239,7 @@ Command_Next set_cursor_default(const Command_Call& call) {
   char file[Script_Field_Size];
   Field_Get(call.line, 1, which);
   Field_Get(call.line, 2, file);
-  Picture*& target = std::strcmp(which, "0") == 0 ? default_cursor : hotspot_cursor;
+  Picture*& target = std::strcmp(which, "0") == 0 ? state.default_cursor : state.hotspot_cursor;
   free_picture(target);
   target = load_cursor(file);
   return Command_Next::Go_On;
@@ -263,15 +267,15 @@ Command_Next lock_key(const Command_Call& call) {
     char node_name[Script_Field_Size];
     Field_Get(call.line, 2, node_name);
     // Up to 256 characters, the rest of the slot zeroed.
-    std::memset(run.key_warps[n], 0, sizeof run.key_warps[n]);
-    std::memcpy(run.key_warps[n], node_name, strnlen(node_name, sizeof run.key_warps[n] - 1));
+    std::memset(state.run.key_warps[n], 0, sizeof state.run.key_warps[n]);
+    std::memcpy(state.run.key_warps[n], node_name, strnlen(node_name, sizeof state.run.key_warps[n] - 1));
   }
   return Command_Next::Go_On;
 }
 
 Command_Next unlock_key(const Command_Call& call) {
   int32_t n = Field_Int(call.line, 1);
-  if (n >= 0 && n < Key_Slot_Count) run.key_warps[n][0] = 0;
+  if (n >= 0 && n < Key_Slot_Count) state.run.key_warps[n][0] = 0;
   return Command_Next::Go_On;
 }
 
@@ -298,7 +302,7 @@ constexpr Command_Row runtime_rows[] = {
 // name (ASCII case folded), remembering where to come back. A missing label does
 // nothing.
 void gosub(const Test& test, const char* line, int32_t& k) {
-  if (run.gosub_return != -1) return;
+  if (state.run.gosub_return != -1) return;
   char label[Script_Field_Size];
   Field_Get(line, 1, label);
   char keyword[Script_Field_Size];
@@ -307,7 +311,7 @@ void gosub(const Test& test, const char* line, int32_t& k) {
     Field_Get(test.commands[j], 0, keyword);
     Field_Get(test.commands[j], 1, name);
     if (std::strcmp(keyword, "LABEL") == 0 && Str_Compare_No_Case(name, label) == 0) {
-      run.gosub_return = k;
+      state.run.gosub_return = k;
       k = j;
       return;
     }
@@ -333,7 +337,7 @@ Next test_run(int test_index, bool entry_test) {
   Warp& node = current_node();
   Test& test = node.tests[test_index];
   Trace_Line("test %d zone %d trigger %d", test_index, test.zone, test.trigger);
-  if (observer) observer->test_started(run.current_warp, test_index);
+  if (state.observer) state.observer->test_started(state.run.current_warp, test_index);
   char keyword[Script_Field_Size];
   for (int32_t k = 0; k < test.command_count; ++k) {
     const char* line = test.commands[k];
@@ -342,12 +346,12 @@ Next test_run(int test_index, bool entry_test) {
     if (std::strcmp(keyword, "GOSUB") == 0) {
       gosub(test, line, k);
     } else if (std::strcmp(keyword, "RETURN") == 0) {
-      if (run.gosub_return != -1) {
-        k = run.gosub_return;
-        run.gosub_return = -1;
-      } else if (run.return_warp != -1) {
-        jump_to(run.return_warp);
-        run.return_warp = -1;
+      if (state.run.gosub_return != -1) {
+        k = state.run.gosub_return;
+        state.run.gosub_return = -1;
+      } else if (state.run.return_warp != -1) {
+        jump_to(state.run.return_warp);
+        state.run.return_warp = -1;
         return Next::Node_Start;
       } else {
         break;
@@ -368,22 +372,22 @@ Next test_run(int test_index, bool entry_test) {
 // one such zone straight into another runs the test of the one left.
 int leaving_test() {
   bool inside_exit = false;
-  for (size_t i = 0; i < zones.size(); ++i) {
-    int inside = Zone_Hit(zones[i]) == 2;
+  for (size_t i = 0; i < state.zones.size(); ++i) {
+    int inside = Zone_Hit(state.zones[i]) == 2;
     int t = first_test_of_zone(static_cast<int32_t>(i));
     if (t < 0 || current_node().tests[t].trigger != 2 || !inside) continue;
     inside_exit = true;
-    if (run.exit_test == -1) {
-      run.exit_test = t;
-    } else if (t != run.exit_test) {
-      int left = run.exit_test;
-      run.exit_test = t;
+    if (state.run.exit_test == -1) {
+      state.run.exit_test = t;
+    } else if (t != state.run.exit_test) {
+      int left = state.run.exit_test;
+      state.run.exit_test = t;
       return left;
     }
   }
-  if (!inside_exit && run.exit_test != -1) {
-    int left = run.exit_test;
-    run.exit_test = -1;
+  if (!inside_exit && state.run.exit_test != -1) {
+    int left = state.run.exit_test;
+    state.run.exit_test = -1;
     return left;
   }
   return -1;
@@ -392,18 +396,18 @@ int leaving_test() {
 // The enter scan (trigger 1): the test of a zone just entered, or -1.
 int entering_test() {
   bool inside_enter = false;
-  for (size_t i = 0; i < zones.size(); ++i) {
-    int inside = Zone_Hit(zones[i]) == 2;
+  for (size_t i = 0; i < state.zones.size(); ++i) {
+    int inside = Zone_Hit(state.zones[i]) == 2;
     int t = first_test_of_zone(static_cast<int32_t>(i));
     if (t < 0 || current_node().tests[t].trigger != 1 || !inside) continue;
     inside_enter = true;
-    if (t != run.enter_test) {
-      run.enter_test = t;
+    if (t != state.run.enter_test) {
+      state.run.enter_test = t;
       return t;
     }
     break;
   }
-  if (!inside_enter) run.enter_test = -1;
+  if (!inside_enter) state.run.enter_test = -1;
   return -1;
 }
 
@@ -411,25 +415,25 @@ int entering_test() {
 // hidden): its test's own cursor, loaded when that zone becomes the cursor zone,
 // else the hotspot cursor. The default cursor when no zone qualifies.
 const Picture* cursor_for_view() {
-  for (size_t i = 0; i < zones.size(); ++i) {
-    if (Zone_Hit(zones[i]) != 2) continue;
+  for (size_t i = 0; i < state.zones.size(); ++i) {
+    if (Zone_Hit(state.zones[i]) != 2) continue;
     int t = first_test_of_zone(static_cast<int32_t>(i));
     Test* test = t >= 0 ? &current_node().tests[t] : nullptr;
     if (test != nullptr && (test->trigger != 0 || (test->hidden & 1))) continue;
-    if (static_cast<int32_t>(i) != run.cursor_zone) {
-      run.cursor_zone = static_cast<int32_t>(i);
-      free_picture(test_cursor);
-      if (test != nullptr && test->cursor_name[0] != 0) test_cursor = load_cursor(test->cursor_name);
+    if (static_cast<int32_t>(i) != state.run.cursor_zone) {
+      state.run.cursor_zone = static_cast<int32_t>(i);
+      free_picture(state.test_cursor);
+      if (test != nullptr && test->cursor_name[0] != 0) state.test_cursor = load_cursor(test->cursor_name);
     }
-    return test_cursor != nullptr ? test_cursor : hotspot_cursor;
+    return state.test_cursor != nullptr ? state.test_cursor : state.hotspot_cursor;
   }
-  return default_cursor;
+  return state.default_cursor;
 }
 
 // The node a key jump leads to, or -1. Only while no jump is pending a RETURN:
 // the key of the last input update selects one slot, the right button another.
 int key_jump_target() {
-  if (run.return_warp != -1) return -1;
+  if (state.run.return_warp != -1) return -1;
   int32_t key = Input().key;
   int slots[2] = {-1, -1};
   if (key == Key_Code_Escape) slots[0] = Key_Slot_Escape;
@@ -437,8 +441,8 @@ int key_jump_target() {
   else if (key == Key_Code_Enter) slots[0] = Key_Slot_Enter;
   if (Input().right_button == 1) slots[1] = Key_Slot_Right_Click;
   for (int slot : slots) {
-    if (slot < 0 || run.key_warps[slot][0] == 0) continue;
-    int target = find_node(run.key_warps[slot], true);
+    if (slot < 0 || state.run.key_warps[slot][0] == 0) continue;
+    int target = find_node(state.run.key_warps[slot], true);
     if (target >= 0) return target;
   }
   return -1;
@@ -446,8 +450,8 @@ int key_jump_target() {
 
 // A left click: the last test of the first zone found inside, or -1.
 int clicked_test() {
-  for (size_t i = 0; i < zones.size(); ++i) {
-    if (Zone_Hit(zones[i]) != 2) continue;
+  for (size_t i = 0; i < state.zones.size(); ++i) {
+    if (Zone_Hit(state.zones[i]) != 2) continue;
     return last_test_of_zone(static_cast<int32_t>(i));
   }
   return -1;
@@ -467,12 +471,12 @@ Next frame_loop() {
     Animation_Step();
     Scene_Sound_Tick();
     Present_Frame(Screen_Buffer());
-    if (observer) observer->before_input();
+    if (state.observer) state.observer->before_input();
     Input_Update();
     int jump = key_jump_target();
     if (jump >= 0) {
       Thumbnail_Take();
-      run.return_warp = run.current_warp;
+      state.run.return_warp = state.run.current_warp;
       jump_to(jump);
       return Next::Node_Start;
     }
@@ -487,12 +491,12 @@ Next frame_loop() {
 void run_end() {
   Clock_Stop();
   Thumbnail_Free();
-  zones.clear();
+  state.zones.clear();
   Renderer_End();
   Script_Free();
-  free_picture(default_cursor);
-  free_picture(hotspot_cursor);
-  free_picture(test_cursor);
+  free_picture(state.default_cursor);
+  free_picture(state.hotspot_cursor);
+  free_picture(state.test_cursor);
   Scene_Sound_End();
 }
 
@@ -513,24 +517,31 @@ const Command_Row* Scene_Command_Find(const char* keyword) {
   return nullptr;
 }
 
-Run_State& Run() { return run; }
-int32_t Runtime_Current_Warp() { return run.current_warp; }
+Run_State& Run() { return state.run; }
+int32_t Runtime_Current_Warp() { return state.run.current_warp; }
 
 void Frame_Clock_Restart() {
   Clock_Set_Last(Clock_Now() - Frame_Start_Delta);
   Clock_Set_Delta(Frame_Start_Delta);
 }
-std::vector<Zone>& Zones() { return zones; }
+std::vector<Zone>& Zones() { return state.zones; }
 
 void Zones_Load_Current() {
   Warp& node = current_node();
-  zones = Zone_File_Load(node.zone_file_name);
+  state.zones = Zone_File_Load(node.zone_file_name);
   if (node.kind == 0) {
-    for (Zone& zone : zones) Zone_Snap(zone);
+    for (Zone& zone : state.zones) Zone_Snap(zone);
   }
 }
 
-void Runtime_Set_Observer(Run_Observer* run_observer) { observer = run_observer; }
+void Runtime_Set_Observer(Run_Observer* run_observer) { state.observer = run_observer; }
+
+void Runtime_State_Reset() {
+  free_picture(state.default_cursor);
+  free_picture(state.hotspot_cursor);
+  free_picture(state.test_cursor);
+  state = Runtime_State{};
+}
 
 void Render_Idle_Frame() {
   View_Draw_Current();
@@ -544,17 +555,17 @@ void Script_Run(const char* name) {
   Renderer_Create();
   View_State& view = View();
   view.pitch = view.yaw = view.pitch_speed = view.yaw_speed = 0;
-  run.current_warp = 0;
-  run.entry_pass = 0;
-  zones.clear();
+  state.run.current_warp = 0;
+  state.run.entry_pass = 0;
+  state.zones.clear();
   view.pitch_limit = 1536;
   view.fov = 90.0f;
-  for (int i = 0; i < Stored_Key_Slots; ++i) run.key_warps[i][0] = 0;
-  run.return_warp = -1;
-  run.restart_pending = false;
+  for (int i = 0; i < Stored_Key_Slots; ++i) state.run.key_warps[i][0] = 0;
+  state.run.return_warp = -1;
+  state.run.restart_pending = false;
   Scene_Sound_Start();
-  default_cursor = load_cursor("cursor1.pcx");
-  hotspot_cursor = load_cursor("cursor2.pcx");
+  state.default_cursor = load_cursor("cursor1.pcx");
+  state.hotspot_cursor = load_cursor("cursor2.pcx");
 
   Script_Compile(name);
   Scene_Script* script = Script_Current();
@@ -571,13 +582,13 @@ void Script_Run(const char* name) {
     if (next == Next::Node_Start) node_start();
     // Trigger scan. A restore asked for a restart of its node: the node starts
     // again, and with it the entry test, once.
-    if (run.restart_pending) {
-      run.restart_pending = false;
+    if (state.run.restart_pending) {
+      state.run.restart_pending = false;
       next = Next::Node_Start;
       continue;
     }
-    run.entry_pass += 1;
-    if (run.entry_pass == 1) {
+    state.run.entry_pass += 1;
+    if (state.run.entry_pass == 1) {
       int entry = first_test_of_zone(-1);
       if (entry >= 0) {
         next = test_run(entry, true);

@@ -26,6 +26,12 @@ struct Run_Observer {
 };
 void Runtime_Set_Observer(Run_Observer* observer);
 
+// Returns the whole scene folder to the state of a fresh process: frees the
+// cursors, the zones, the script, the renderer, the thumbnail and the random
+// sounds, stops the script's sounds and music, and resets the view and the run
+// state. Safe to call between tests, and twice.
+void Scene_State_Reset();
+
 // One frame without input, cursor, PRINT text or triggers: draw the view,
 // Animation_Step, the sound tick, Present_Frame. Used by waiting commands.
 void Render_Idle_Frame();

@@ -7,11 +7,15 @@
 #include "files/text.h"
 #include "platform/memory.h"
 #include "scene/runtime.h"
+#include "scene/state_resets.h"
 #include "video/scene_link.h"
 
 namespace {
 
-Scene_Script* current_script = nullptr;
+struct Compiler_State {
+  Scene_Script* current_script = nullptr;
+};
+Compiler_State state;
 
 bool is_line_end(uint8_t c) { return c == 13 || c == 10; }
 
@@ -336,17 +340,17 @@ bool Warp_Name_Matches(const Warp& warp, const char* name) {
 
 void Script_Compile_Text(const Script_Text& text, Script_Compile_Observer* observer) {
   Script_Free();
-  current_script = static_cast<Scene_Script*>(Mem_Alloc_Zero(sizeof(Scene_Script)));
-  collect_booleans(current_script, text);
+  state.current_script = static_cast<Scene_Script*>(Mem_Alloc_Zero(sizeof(Scene_Script)));
+  collect_booleans(state.current_script, text);
   // The video commands reach the booleans and the idle frame through this link.
   Scene_Link_Set({Bool_Get, Bool_Set, Render_Idle_Frame});
-  Node_Compiler(current_script, text, observer).run();
+  Node_Compiler(state.current_script, text, observer).run();
 }
 
 void Script_Compile_Text(const Script_Text& text) { Script_Compile_Text(text, nullptr); }
 
 void Script_Free() {
-  Scene_Script* script = current_script;
+  Scene_Script* script = state.current_script;
   if (script == nullptr) return;
   for (int32_t w = 0; w < script->warp_count; ++w) {
     Warp& warp = script->warps[w];
@@ -363,7 +367,9 @@ void Script_Free() {
   for (int32_t b = 0; b < script->bool_count; ++b) Mem_Free(script->bools[b].name);
   Mem_Free(script->bools);
   Mem_Free(script);
-  current_script = nullptr;
+  state.current_script = nullptr;
 }
 
-Scene_Script* Script_Current() { return current_script; }
+Scene_Script* Script_Current() { return state.current_script; }
+
+void Compiler_State_Reset() { Script_Free(); }

@@ -15,6 +15,7 @@
 #include "scene/runtime.h"
 #include "scene/scene_sound.h"
 #include "scene/script_compiler.h"
+#include "scene/state_resets.h"
 #include "scene/view.h"
 #include "sound/sound.h"
 
@@ -24,7 +25,10 @@ constexpr size_t Text_Size = 257;
 constexpr size_t Fixed_Size = 8175;
 constexpr double Two_Pi = 6.283185307179586;
 
-std::vector<uint8_t> save_buffer;
+struct Snapshot_State {
+  std::vector<uint8_t> save_buffer;  // the last block built, until the next save
+};
+Snapshot_State state;
 
 // --trace: "state saved|restored node N NAME view YAW PITCH bools NAME=VALUE ...",
 // so that a run can be followed from the outside across saving and loading.
@@ -52,14 +56,14 @@ void put_int(int32_t value) {
   uint32_t v = static_cast<uint32_t>(value);
   uint8_t bytes[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
                       static_cast<uint8_t>(v >> 24)};
-  save_buffer.insert(save_buffer.end(), bytes, bytes + 4);
+  state.save_buffer.insert(state.save_buffer.end(), bytes, bytes + 4);
 }
 
 // A text field: the string, zero-padded to 257 bytes.
 void put_text(const char* text) {
   uint8_t field[Text_Size] = {0};
   if (text != nullptr) std::memcpy(field, text, strnlen(text, Text_Size - 1));
-  save_buffer.insert(save_buffer.end(), field, field + Text_Size);
+  state.save_buffer.insert(state.save_buffer.end(), field, field + Text_Size);
 }
 
 // The name of a sound that stops by itself is written empty: a 0 byte, then the
@@ -71,7 +75,7 @@ void put_sound_name(const Sound_Slot& slot) {
   }
   uint8_t field[Text_Size] = {0};
   std::memcpy(field + 1, slot.name, strnlen(slot.name, Text_Size - 1));
-  save_buffer.insert(save_buffer.end(), field, field + Text_Size);
+  state.save_buffer.insert(state.save_buffer.end(), field, field + Text_Size);
 }
 
 int32_t get_int(Byte_Reader& in) {
@@ -148,6 +152,8 @@ void copy_text(char* out, size_t out_size, const std::string& text) {
 
 }  // namespace
 
+void Snapshot_State_Reset() { state = Snapshot_State{}; }
+
 size_t Scene_State_Size() {
   Scene_Script* script = Script_Current();
   if (script == nullptr) return 0;
@@ -155,8 +161,8 @@ size_t Scene_State_Size() {
 }
 
 void Scene_State_Save(const char* /*name*/, const uint8_t** data, size_t* size) {
-  save_buffer.clear();
-  save_buffer.reserve(Scene_State_Size());
+  state.save_buffer.clear();
+  state.save_buffer.reserve(Scene_State_Size());
   const View_State& view = View();
   const Run_State& run = Run();
   for (int32_t value : {view.pitch, view.yaw, view.pitch_speed, view.yaw_speed, view.pitch_limit, view.yaw_min,
@@ -189,8 +195,8 @@ void Scene_State_Save(const char* /*name*/, const uint8_t** data, size_t* size) 
     put_int(slot.volume);
     put_int(slot.loops_left);
   }
-  *data = save_buffer.data();
-  *size = save_buffer.size();
+  *data = state.save_buffer.data();
+  *size = state.save_buffer.size();
   trace_state("saved");
 }
 

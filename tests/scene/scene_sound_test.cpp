@@ -41,7 +41,6 @@ class SceneSoundTest : public testing::Test {
     dir_.write("HUM.WAV", wav_file(1, 44100, 16, pcm16(std::vector<int16_t>(2000, Level))));
     dir_.write("BIRD.WAV", wav_file(1, 44100, 16, pcm16(std::vector<int16_t>(500, Level))));
     saved_params_ = Engine_Params();
-    saved_view_ = View();
     Engine_Params() = Engine_Parameters{255, 100, 255};
     View().yaw = 0;
     View().pitch = 0;
@@ -56,7 +55,7 @@ class SceneSoundTest : public testing::Test {
     Scene_Sound_End();
     Sound_Set_Pull_Sink(nullptr, nullptr);
     Engine_Params() = saved_params_;
-    View() = saved_view_;
+    Scene_State_Reset();
     EXPECT_EQ(chdir(old_dir_), 0);
     free(old_dir_);
   }
@@ -79,7 +78,6 @@ class SceneSoundTest : public testing::Test {
   Temp_Dir dir_;
   char* old_dir_ = nullptr;
   Engine_Parameters saved_params_{};
-  View_State saved_view_{};
   std::vector<int16_t> output_;  // what the last frame mixed
 };
 
