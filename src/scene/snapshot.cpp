@@ -116,27 +116,27 @@ int32_t test_count(const Scene_Script& script) {
   return count;
 }
 
-bool read_state(const Scene_Script& script, Byte_Reader& in, Saved_State& state) {
-  for (int32_t& value : state.view) value = get_int(in);
-  state.current_warp = get_int(in);
-  state.entry_pass = get_int(in);
-  state.print_text = get_text(in);
-  state.print_font = get_text(in);
-  for (int32_t i = test_count(script); i > 0; --i) state.cursor_names.push_back(get_text(in));
-  for (int32_t i = 0; i < script.bool_count; ++i) state.bools.push_back(get_int(in));
-  state.gosub_return = get_int(in);
-  state.return_warp = get_int(in);
-  for (std::string& key : state.key_warps) key = get_text(in);
-  state.music_name = get_text(in);
-  state.music_volume = get_int(in);
+bool read_state(const Scene_Script& script, Byte_Reader& in, Saved_State& saved) {
+  for (int32_t& value : saved.view) value = get_int(in);
+  saved.current_warp = get_int(in);
+  saved.entry_pass = get_int(in);
+  saved.print_text = get_text(in);
+  saved.print_font = get_text(in);
+  for (int32_t i = test_count(script); i > 0; --i) saved.cursor_names.push_back(get_text(in));
+  for (int32_t i = 0; i < script.bool_count; ++i) saved.bools.push_back(get_int(in));
+  saved.gosub_return = get_int(in);
+  saved.return_warp = get_int(in);
+  for (std::string& key : saved.key_warps) key = get_text(in);
+  saved.music_name = get_text(in);
+  saved.music_volume = get_int(in);
   // A sound name that is empty is skipped with its numbers.
-  for (Saved_Sound& sound : state.plain) {
+  for (Saved_Sound& sound : saved.plain) {
     sound.name = get_text(in);
     sound.position = 0;
     sound.volume = get_int(in);
     sound.loops_left = get_int(in);
   }
-  for (Saved_Sound& sound : state.positional) {
+  for (Saved_Sound& sound : saved.positional) {
     sound.name = get_text(in);
     sound.position = get_int(in);
     sound.volume = get_int(in);
@@ -148,6 +148,50 @@ bool read_state(const Scene_Script& script, Byte_Reader& in, Saved_State& state)
 void copy_text(char* out, size_t out_size, const std::string& text) {
   std::strncpy(out, text.c_str(), out_size - 1);
   out[out_size - 1] = 0;
+}
+
+// Puts the view, the run state, the PRINT text, the test cursors, the booleans
+// and the key slots of a block back.
+void put_back(const Saved_State& saved, Scene_Script& script) {
+  View_State& view = View();
+  view.pitch = saved.view[0];
+  view.yaw = saved.view[1];
+  view.pitch_speed = saved.view[2];
+  view.yaw_speed = saved.view[3];
+  view.pitch_limit = saved.view[4];
+  view.yaw_min = saved.view[5];
+  view.yaw_max = saved.view[6];
+  Run_State& run = Run();
+  run.current_warp = saved.current_warp;
+  run.entry_pass = saved.entry_pass;
+  Print_Restore(saved.print_text.c_str(), saved.print_font.c_str());
+  size_t cursor = 0;
+  for (int32_t w = 0; w < script.warp_count; ++w) {
+    for (int32_t t = 0; t < script.warps[w].test_count; ++t) {
+      Test& test = script.warps[w].tests[t];
+      copy_text(test.cursor_name, sizeof test.cursor_name, saved.cursor_names[cursor++]);
+    }
+  }
+  for (int32_t i = 0; i < script.bool_count; ++i) script.bools[i].value = saved.bools[static_cast<size_t>(i)];
+  run.gosub_return = saved.gosub_return;
+  run.return_warp = saved.return_warp;
+  for (int slot = 0; slot < Stored_Key_Slots; ++slot) {
+    copy_text(run.key_warps[slot], sizeof run.key_warps[slot], saved.key_warps[slot]);
+  }
+}
+
+// Starts the block's sounds again (an empty name is skipped); the positional ones
+// panned from the restored yaw.
+void restart_sounds(const Saved_State& saved) {
+  for (const Saved_Sound& sound : saved.plain) {
+    if (!sound.name.empty()) Scene_Sound_Slot_Start(sound.name.c_str(), false, sound.volume, 0, sound.loops_left, 0);
+  }
+  for (const Saved_Sound& sound : saved.positional) {
+    if (sound.name.empty()) continue;
+    double d = static_cast<double>(sound.position - View().yaw) * Two_Pi / 8192.0;
+    Scene_Sound_Slot_Start(sound.name.c_str(), true, sound.volume, sound.position, sound.loops_left,
+                           static_cast<int>(std::trunc(std::sin(d) * 256.0)));
+  }
 }
 
 }  // namespace
@@ -203,54 +247,21 @@ void Scene_State_Save(const char* /*name*/, const uint8_t** data, size_t* size) 
 int Scene_State_Restore(const uint8_t* data, size_t size) {
   Scene_Script* script = Script_Current();
   if (script == nullptr || data == nullptr || size != Scene_State_Size()) return -1;
-  Saved_State state;
+  Saved_State saved;
   Byte_Reader in(data, size);
-  if (!read_state(*script, in, state)) return -1;
+  if (!read_state(*script, in, saved)) return -1;
   // A node index the script does not have cannot be restored.
-  if (state.current_warp < 0 || state.current_warp >= script->warp_count) return -1;
-  if (state.return_warp < -1 || state.return_warp >= script->warp_count) state.return_warp = -1;
+  if (saved.current_warp < 0 || saved.current_warp >= script->warp_count) return -1;
+  if (saved.return_warp < -1 || saved.return_warp >= script->warp_count) saved.return_warp = -1;
 
   Zones().clear();
   Random_Sounds_Clear();
   Scene_Sound_Stop_All();
-
-  View_State& view = View();
-  view.pitch = state.view[0];
-  view.yaw = state.view[1];
-  view.pitch_speed = state.view[2];
-  view.yaw_speed = state.view[3];
-  view.pitch_limit = state.view[4];
-  view.yaw_min = state.view[5];
-  view.yaw_max = state.view[6];
-  Run_State& run = Run();
-  run.current_warp = state.current_warp;
-  run.entry_pass = state.entry_pass;
-  Print_Restore(state.print_text.c_str(), state.print_font.c_str());
-  size_t cursor = 0;
-  for (int32_t w = 0; w < script->warp_count; ++w) {
-    for (int32_t t = 0; t < script->warps[w].test_count; ++t) {
-      Test& test = script->warps[w].tests[t];
-      copy_text(test.cursor_name, sizeof test.cursor_name, state.cursor_names[cursor++]);
-    }
-  }
-  for (int32_t i = 0; i < script->bool_count; ++i) script->bools[i].value = state.bools[static_cast<size_t>(i)];
-  run.gosub_return = state.gosub_return;
-  run.return_warp = state.return_warp;
-  for (int slot = 0; slot < Stored_Key_Slots; ++slot) {
-    copy_text(run.key_warps[slot], sizeof run.key_warps[slot], state.key_warps[slot]);
-  }
-
+  put_back(saved, *script);
   int32_t master = Engine_Params().master_volume;
-  for (const Saved_Sound& sound : state.plain) {
-    if (!sound.name.empty()) Scene_Sound_Slot_Start(sound.name.c_str(), false, sound.volume, 0, sound.loops_left, 0);
-  }
-  for (const Saved_Sound& sound : state.positional) {
-    if (sound.name.empty()) continue;
-    double d = static_cast<double>(sound.position - view.yaw) * Two_Pi / 8192.0;
-    Scene_Sound_Slot_Start(sound.name.c_str(), true, sound.volume, sound.position, sound.loops_left,
-                           static_cast<int>(std::trunc(std::sin(d) * 256.0)));
-  }
+  restart_sounds(saved);
 
+  Run_State& run = Run();
   Warp_Picture_Load(script->warps[run.current_warp], false);
   Zones_Load_Current();
   run.entry_pass = 0;
@@ -258,10 +269,10 @@ int Scene_State_Restore(const uint8_t* data, size_t size) {
   View_Stop_Turning();
 
   Scene_Music& music = Music_State();
-  if (!state.music_name.empty()) {
-    copy_text(music.name, sizeof music.name, state.music_name);
-    music.volume = state.music_volume;
-    Music_Play(music.name, static_cast<int>((static_cast<int64_t>(master) * state.music_volume) >> 8), 0);
+  if (!saved.music_name.empty()) {
+    copy_text(music.name, sizeof music.name, saved.music_name);
+    music.volume = saved.music_volume;
+    Music_Play(music.name, static_cast<int>((static_cast<int64_t>(master) * saved.music_volume) >> 8), 0);
   }
   run.restart_pending = true;
   trace_state("restored");
