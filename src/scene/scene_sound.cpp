@@ -243,9 +243,7 @@ int Scene_Sound_Slot_Start(const char* name, bool positional, int32_t volume, in
 
 namespace {
 
-// Each command holds the slot lock: the load timer's sound tick may run meanwhile.
-Command_Next play_music(const Command_Call& call) {
-  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+void play_music(const Command_Call& call) {
   char file[Script_Field_Size];
   Field_Get(call.line, 1, file);
   int32_t volume = Field_Int(call.line, 2);
@@ -258,44 +256,32 @@ Command_Next play_music(const Command_Call& call) {
     state.music.volume = volume;
     Music_Play(file, scaled(volume), 0);
   }
-  return Command_Next::Go_On;
 }
 
-Command_Next stop_music(const Command_Call&) {
-  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+void stop_music(const Command_Call&) {
   if (state.music.name[0] != 0) {
     Music_Stop();
     state.music.name[0] = 0;
   }
-  return Command_Next::Go_On;
 }
 
-Command_Next play_sound(const Command_Call& call) {
-  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+void play_sound(const Command_Call& call) {
   play_into_slot(call.line, false, call.entry_test);
-  return Command_Next::Go_On;
 }
 
-Command_Next stop_sound(const Command_Call& call) {
-  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+void stop_sound(const Command_Call& call) {
   stop_by_name(state.plain_slots, call.line);
-  return Command_Next::Go_On;
 }
 
-Command_Next play_sound_3d(const Command_Call& call) {
-  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+void play_sound_3d(const Command_Call& call) {
   play_into_slot(call.line, true, call.entry_test);
-  return Command_Next::Go_On;
 }
 
-Command_Next stop_sound_3d(const Command_Call& call) {
-  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+void stop_sound_3d(const Command_Call& call) {
   stop_by_name(state.positional_slots, call.line);
-  return Command_Next::Go_On;
 }
 
-Command_Next play_random_sound(const Command_Call& call) {
-  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+void play_random_sound(const Command_Call& call) {
   Random_Sound entry{};
   char file[Script_Field_Size];
   Field_Get(call.line, 1, file);
@@ -305,17 +291,25 @@ Command_Next play_random_sound(const Command_Call& call) {
   // The entry test reads the frequency from field 3, every other test from field 4.
   entry.frequency = Field_Int(call.line, call.entry_test ? 3 : 4) & 255;
   state.random_sounds.push_back(entry);
+}
+
+// Every sound command runs with the slots locked (the load timer's sound tick
+// may run meanwhile) and goes on to the next command.
+template <void (*Run)(const Command_Call&)>
+Command_Next locked(const Command_Call& call) {
+  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+  Run(call);
   return Command_Next::Go_On;
 }
 
 constexpr Command_Row sound_rows[] = {
-    {"PLAYMUSIQUE", play_music},
-    {"STOPMUSIQUE", stop_music},
-    {"PLAYSOUND", play_sound},
-    {"STOPSOUND", stop_sound},
-    {"PLAYSOUND3D", play_sound_3d},
-    {"STOPSOUND3D", stop_sound_3d},
-    {"PLAYRNDSOUND", play_random_sound},
+    {"PLAYMUSIQUE", locked<play_music>},
+    {"STOPMUSIQUE", locked<stop_music>},
+    {"PLAYSOUND", locked<play_sound>},
+    {"STOPSOUND", locked<stop_sound>},
+    {"PLAYSOUND3D", locked<play_sound_3d>},
+    {"STOPSOUND3D", locked<stop_sound_3d>},
+    {"PLAYRNDSOUND", locked<play_random_sound>},
 };
 
 }  // namespace
