@@ -18,7 +18,7 @@
 #include "platform/events.h"
 #include "platform/input.h"
 #include "scene/run_script.h"
-#include "scene/run_state.h"
+#include "scene/runtime.h"
 #include "sound/sound.h"
 #include "zel_vr/zel_vr.h"
 

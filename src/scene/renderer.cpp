@@ -17,6 +17,7 @@
 #include "scene/runtime.h"
 #include "scene/scene_sound.h"
 #include "scene/script_compiler.h"
+#include "scene/state_resets.h"
 #include "scene/view.h"
 #include "video/engine_targets.h"
 #include "video/node_picture.h"
@@ -26,13 +27,11 @@ namespace {
 
 constexpr int Panorama_Bytes = 256 * 6144 * 2;
 
-ZEL_VR* renderer = nullptr;
-std::vector<uint32_t> conversion_table;
-
-char last_character(const char* name) {
-  if (name == nullptr || name[0] == 0) return 0;
-  return name[std::strlen(name) - 1];
-}
+struct Renderer_State {
+  ZEL_VR* renderer = nullptr;
+  std::vector<uint32_t> conversion_table;  // 5-5-5 to 5-6-5, during a run
+};
+Renderer_State state;
 
 // True when a picture was loaded.
 bool load_flat_fallback(const char* name) {
@@ -60,26 +59,26 @@ bool load_raw_fallback(const char* name, int size) {
   int wanted = size < Panorama_Bytes ? size : Panorama_Bytes;
   int got = File_Read(slot, buffer, wanted);
   File_Close(slot);
-  if (got > 0) Row_Table_16(buffer, buffer, conversion_table.data(), static_cast<uint32_t>(got / 2));
+  if (got > 0) Row_Table_16(buffer, buffer, state.conversion_table.data(), static_cast<uint32_t>(got / 2));
   return got > 0;
 }
 
 }  // namespace
 
-ZEL_VR* Renderer() { return renderer; }
-const uint32_t* Conversion_Table() { return conversion_table.empty() ? nullptr : conversion_table.data(); }
+ZEL_VR* Renderer() { return state.renderer; }
+const uint32_t* Conversion_Table() { return state.conversion_table.empty() ? nullptr : state.conversion_table.data(); }
 
 void Renderer_Create() {
-  if (renderer == nullptr) renderer = new ZEL_VR();
+  if (state.renderer == nullptr) state.renderer = new ZEL_VR();
 }
 
 void Renderer_Start() {
-  conversion_table.resize(65536);
+  state.conversion_table.resize(65536);
   for (uint32_t i = 0; i < 65536; ++i) {
-    conversion_table[i] = (i & 0x1F) + 2 * (i & 0x7C00) + 2 * (i & 0x3E0);
+    state.conversion_table[i] = (i & 0x1F) + 2 * (i & 0x7C00) + 2 * (i & 0x3E0);
   }
-  renderer->Init_Resolution(0.0f, 0.0f, 640.0f, 480.0f, 640, 1.0f);
-  Engine_Set_Panorama_Buffer(renderer->Buffer());
+  state.renderer->Init_Resolution(0.0f, 0.0f, 640.0f, 480.0f, 640, 1.0f);
+  Engine_Set_Panorama_Buffer(state.renderer->Buffer());
   Clock_Start();
   Node_Picture_Replace(Picture_Create("warpfix", 640, 480, 16));
 }
@@ -87,11 +86,16 @@ void Renderer_Start() {
 void Renderer_End() {
   Anim_Close_All();
   Engine_Set_Panorama_Buffer(nullptr);
-  delete renderer;
-  renderer = nullptr;
+  delete state.renderer;
+  state.renderer = nullptr;
   Node_Picture_Replace(nullptr);
-  conversion_table.clear();
-  conversion_table.shrink_to_fit();
+  state.conversion_table.clear();
+  state.conversion_table.shrink_to_fit();
+}
+
+void Renderer_State_Reset() {
+  if (state.renderer != nullptr) Renderer_End();
+  state = Renderer_State{};
 }
 
 int Warp_Picture_Load(Warp& warp, bool with_timer) {
@@ -100,11 +104,10 @@ int Warp_Picture_Load(Warp& warp, bool with_timer) {
   int kind;
   {
     std::unique_ptr<Load_Timer> timer;
-    if (with_timer) timer = std::make_unique<Load_Timer>(Sound_Tick);  // the sound tick every 100 ms
+    if (with_timer) timer = std::make_unique<Load_Timer>(Scene_Sound_Tick);  // the sound tick every 100 ms
     kind = name != nullptr ? Load_Node_Picture(name) : -1;
     if (kind == -1) {
-      char last = last_character(name);
-      kind = (last == 'A' || last == 'a' || last == 'D' || last == 'd') ? 1 : 0;
+      kind = Picture_Name_Is_Flat(name) ? 1 : 0;
       bool loaded = kind == 0 ? load_raw_fallback(name, size) : load_flat_fallback(name);
       if (!loaded && name != nullptr) {
         char folder[PATH_MAX];

@@ -3,19 +3,25 @@
 #include "platform/directories.h"
 #include "platform/trace.h"
 #include "scene/script_compiler.h"
+#include "scene/state_resets.h"
 
 namespace {
-Script_Run_Hook run_hook = nullptr;
-}
+struct Run_Script_State {
+  Script_Run_Hook run_hook = nullptr;
+};
+Run_Script_State state;
+}  // namespace
 
-void Run_Script_Set_Hook(Script_Run_Hook hook) { run_hook = hook; }
+void Run_Script_Set_Hook(Script_Run_Hook hook) { state.run_hook = hook; }
+
+void Run_Script_State_Reset() { state = Run_Script_State{}; }
 
 void Run_Script_File(const char* name, const char* folder) {
   // A folder that cannot be entered leaves the run in the current directory.
   Set_Directory(folder);
   Trace_Line("script %s", name);
-  if (run_hook != nullptr) {
-    run_hook(name, folder);
+  if (state.run_hook != nullptr) {
+    state.run_hook(name, folder);
   } else {
     Script_Run(name);
   }

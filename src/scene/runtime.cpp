@@ -23,11 +23,13 @@
 #include "platform/input.h"
 #include "platform/memory.h"
 #include "platform/trace.h"
+#include "scene/command_rows.h"
 #include "scene/renderer.h"
 #include "scene/run_script.h"
 #include "scene/run_state.h"
 #include "scene/scene_sound.h"
 #include "scene/script_compiler.h"
+#include "scene/state_resets.h"
 #include "scene/thumbnail.h"
 #include "scene/view.h"
 #include "video/animation_step.h"
@@ -38,22 +40,17 @@ namespace {
 
 enum class Next { Trigger_Scan, Node_Start, End };
 
-Run_State run = {};
-std::vector<Zone> zones;
-Picture* default_cursor = nullptr;
-Picture* hotspot_cursor = nullptr;
-Picture* test_cursor = nullptr;
-Run_Observer* observer = nullptr;
+struct Runtime_State {
+  Run_State run = {};
+  std::vector<Zone> zones;  // of the current node
+  Picture* default_cursor = nullptr;
+  Picture* hotspot_cursor = nullptr;
+  Picture* test_cursor = nullptr;  // the cursor of the test of the cursor zone, loaded on demand
+  Run_Observer* observer = nullptr;
+};
+Runtime_State state;
 
-Warp& current_node() { return Script_Current()->warps[run.current_warp]; }
-
-void field(const char* line, int index, char* out) { Field_Get(line, index, out); }
-
-int32_t field_int(const char* line, int index) {
-  char text[Script_Field_Size];
-  Field_Get(line, index, text);
-  return Str_To_Int(text);
-}
+Warp& current_node() { return Script_Current()->warps[state.run.current_warp]; }
 
 void free_picture(Picture*& picture) {
   Picture_Free(picture);
@@ -95,7 +92,7 @@ Picture* load_cursor(const char* name) {
 int find_node(const char* name, bool skip_current) {
   Scene_Script* script = Script_Current();
   for (int32_t i = 0; i < script->warp_count; ++i) {
-    if (skip_current && i == run.current_warp) continue;
+    if (skip_current && i == state.run.current_warp) continue;
     if (Warp_Name_Matches(script->warps[i], name)) return i;
   }
   return -1;
@@ -118,37 +115,38 @@ int last_test_of_zone(int32_t zone) {
 }
 
 void frame_setup() {
-  free_picture(test_cursor);
-  run.cursor_zone = -1;
+  free_picture(state.test_cursor);
+  state.run.cursor_zone = -1;
   View_Stop_Turning();
-  Clock_Set_Last(Clock_Now() - 14);
-  Clock_Set_Delta(14);
+  Frame_Clock_Restart();
 }
 
 void node_start() {
-  run.exit_test = -1;
-  run.enter_test = -1;
+  state.run.exit_test = -1;
+  state.run.enter_test = -1;
   Print_Clear();
-  run.gosub_return = -1;
+  state.run.gosub_return = -1;
   Random_Sounds_Clear();
   Warp& node = current_node();
-  Trace_Line("node %d %s", run.current_warp, node.picture_name ? node.picture_name : "");
-  if (observer) observer->node_started(run.current_warp);
+  Trace_Line("node %d %s", state.run.current_warp, node.picture_name ? node.picture_name : "");
+  if (state.observer) state.observer->node_started(state.run.current_warp);
   Warp_Picture_Load(node);
   Zones_Load_Current();
-  run.entry_pass = 0;
-  Clock_Set_Last(Clock_Now() - 14);
+  state.run.entry_pass = 0;
+  // The two input updates and the frame come between the two halves of the clock
+  // restart.
+  Clock_Set_Last(Clock_Now() - Frame_Start_Delta);
   Input_Update();
   Input_Update();
   Present_Frame(Screen_Buffer());
-  Clock_Set_Delta(14);
+  Clock_Set_Delta(Frame_Start_Delta);
   View_Stop_Turning();
   for (int32_t t = 0; t < node.test_count; ++t) node.tests[t].hidden = 0;
 }
 
 void jump_to(int node) {
-  run.current_warp = node;
-  zones.clear();
+  state.run.current_warp = node;
+  state.zones.clear();
 }
 
 bool bool_value(const char* name, bool* exists) {
@@ -182,126 +180,281 @@ void run_plugin_block(const char* command) {
   Run_Command_Block(static_cast<int>(pointers.size()), pointers.data());
 }
 
+// The commands the runtime itself runs.
+
+Command_Next set_command(const Command_Call& call) {
+  char name[Script_Field_Size];
+  Field_Get(call.line, 1, name);
+  Bool_Set(name, Field_Int(call.line, 2));
+  return Command_Next::Go_On;
+}
+
+Command_Next not_command(const Command_Call& call) {
+  char name[Script_Field_Size];
+  Field_Get(call.line, 1, name);
+  bool exists = false;
+  bool value = bool_value(name, &exists);
+  if (exists) Bool_Set(name, value ? 0 : 1);
+  return Command_Next::Go_On;
+}
+
+Command_Next print_command(const Command_Call& call) {
+  char text[Script_Field_Size];
+  char font[Script_Field_Size];
+  Field_Get(call.line, 1, text);
+  Field_Get(call.line, 2, font);
+  Print_Set(text, font);
+  return Command_Next::Go_On;
+}
+
+// Test `n` of the node named `node_name`, or null.
+Test* test_of_node(const char* node_name, int32_t n) {
+  int target = find_node(node_name, false);
+  if (target < 0) return nullptr;
+  Warp& warp = Script_Current()->warps[target];
+  return n >= 0 && n < warp.test_count ? &warp.tests[n] : nullptr;
+}
+
+Command_Next set_cursor(const Command_Call& call) {
+  char file[Script_Field_Size];
+  char node_name[Script_Field_Size];
+  Field_Get(call.line, 1, file);
+  Field_Get(call.line, 2, node_name);
+  if (Test* test = test_of_node(node_name, Field_Int(call.line, 3))) {
+    std::strncpy(test->cursor_name, file, sizeof test->cursor_name - 1);
+    test->cursor_name[sizeof test->cursor_name - 1] = 0;
+  }
+  return Command_Next::Go_On;
+}
+
+Command_Next hide_cursor(const Command_Call& call) {
+  char node_name[Script_Field_Size];
+  Field_Get(call.line, 1, node_name);
+  if (Test* test = test_of_node(node_name, Field_Int(call.line, 2))) test->hidden = 1;
+  return Command_Next::Go_On;
+}
+
+Command_Next set_cursor_default(const Command_Call& call) {
+  char which[Script_Field_Size];
+  char file[Script_Field_Size];
+  Field_Get(call.line, 1, which);
+  Field_Get(call.line, 2, file);
+  Picture*& target = std::strcmp(which, "0") == 0 ? state.default_cursor : state.hotspot_cursor;
+  free_picture(target);
+  target = load_cursor(file);
+  return Command_Next::Go_On;
+}
+
+Command_Next play_video(const Command_Call& call) {
+  char file[Script_Field_Size];
+  Field_Get(call.line, 1, file);
+  Anim_Play(file, -1, -1, 0);
+  return Command_Next::Go_On;
+}
+
+Command_Next goto_warp(const Command_Call& call) {
+  char node_name[Script_Field_Size];
+  Field_Get(call.line, 1, node_name);
+  int target = find_node(node_name, true);
+  if (target < 0) return Command_Next::Go_On;
+  jump_to(target);
+  return Command_Next::Node_Start;
+}
+
+Command_Next lock_key(const Command_Call& call) {
+  int32_t n = Field_Int(call.line, 1);
+  if (n >= 0 && n < Key_Slot_Count) {
+    char node_name[Script_Field_Size];
+    Field_Get(call.line, 2, node_name);
+    // Up to 256 characters, the rest of the slot zeroed.
+    std::memset(state.run.key_warps[n], 0, sizeof state.run.key_warps[n]);
+    std::memcpy(state.run.key_warps[n], node_name, strnlen(node_name, sizeof state.run.key_warps[n] - 1));
+  }
+  return Command_Next::Go_On;
+}
+
+Command_Next unlock_key(const Command_Call& call) {
+  int32_t n = Field_Int(call.line, 1);
+  if (n >= 0 && n < Key_Slot_Count) state.run.key_warps[n][0] = 0;
+  return Command_Next::Go_On;
+}
+
+Command_Next plugin_command(const Command_Call& call) {
+  run_plugin_block(call.line);
+  return Command_Next::Go_On;
+}
+
+constexpr Command_Row runtime_rows[] = {
+    {"SET", set_command},
+    {"NOT", not_command},
+    {"PRINT", print_command},
+    {"SETCURSOR", set_cursor},
+    {"HIDECURSOR", hide_cursor},
+    {"SETCURSORDEFAULT", set_cursor_default},
+    {"PLAYVIDEO", play_video},
+    {"GOTOWARP", goto_warp},
+    {"LOCKKEY", lock_key},
+    {"UNLOCKKEY", unlock_key},
+    {"PLUGIN", plugin_command},
+};
+
+// GOSUB: only while no subroutine runs; jumps to the test's first LABEL of that
+// name (ASCII case folded), remembering where to come back. A missing label does
+// nothing.
+void gosub(const Test& test, const char* line, int32_t& k) {
+  if (state.run.gosub_return != -1) return;
+  char label[Script_Field_Size];
+  Field_Get(line, 1, label);
+  char keyword[Script_Field_Size];
+  char name[Script_Field_Size];
+  for (int32_t j = 0; j < test.command_count; ++j) {
+    Field_Get(test.commands[j], 0, keyword);
+    Field_Get(test.commands[j], 1, name);
+    if (std::strcmp(keyword, "LABEL") == 0 && Str_Compare_No_Case(name, label) == 0) {
+      state.run.gosub_return = k;
+      k = j;
+      return;
+    }
+  }
+}
+
+// IFOR and IFAND: whether the command after them runs. Names that match no
+// boolean are skipped (OR) or count as true (AND).
+bool condition_holds(const char* line, bool is_and) {
+  char name[Script_Field_Size];
+  bool result = is_and;
+  for (int index = 1; Field_Get(line, index, name) == 0; ++index) {
+    bool exists = false;
+    bool value = bool_value(name, &exists);
+    if (!exists) continue;
+    if (is_and && !value) result = false;
+    if (!is_and && value) result = true;
+  }
+  return result;
+}
+
 Next test_run(int test_index, bool entry_test) {
   Warp& node = current_node();
   Test& test = node.tests[test_index];
   Trace_Line("test %d zone %d trigger %d", test_index, test.zone, test.trigger);
-  if (observer) observer->test_started(run.current_warp, test_index);
+  if (state.observer) state.observer->test_started(state.run.current_warp, test_index);
   char keyword[Script_Field_Size];
-  char text[Script_Field_Size];
   for (int32_t k = 0; k < test.command_count; ++k) {
     const char* line = test.commands[k];
-    field(line, 0, keyword);
+    Field_Get(line, 0, keyword);
     Trace_Line("cmd %s", line);
     if (std::strcmp(keyword, "GOSUB") == 0) {
-      if (run.gosub_return == -1) {
-        field(line, 1, text);
-        char other[Script_Field_Size];
-        char label[Script_Field_Size];
-        for (int32_t j = 0; j < test.command_count; ++j) {
-          field(test.commands[j], 0, other);
-          field(test.commands[j], 1, label);
-          if (std::strcmp(other, "LABEL") == 0 && Str_Compare_No_Case(label, text) == 0) {
-            run.gosub_return = k;
-            k = j;
-            break;
-          }
-        }
-      }
+      gosub(test, line, k);
     } else if (std::strcmp(keyword, "RETURN") == 0) {
-      if (run.gosub_return != -1) {
-        k = run.gosub_return;
-        run.gosub_return = -1;
-      } else if (run.return_warp != -1) {
-        jump_to(run.return_warp);
-        run.return_warp = -1;
+      if (state.run.gosub_return != -1) {
+        k = state.run.gosub_return;
+        state.run.gosub_return = -1;
+      } else if (state.run.return_warp != -1) {
+        jump_to(state.run.return_warp);
+        state.run.return_warp = -1;
         return Next::Node_Start;
       } else {
         break;
       }
     } else if (std::strcmp(keyword, "END") == 0) {
       return Next::End;
-    } else if (std::strcmp(keyword, "SET") == 0) {
-      field(line, 1, text);
-      Bool_Set(text, field_int(line, 2));
-    } else if (std::strcmp(keyword, "NOT") == 0) {
-      field(line, 1, text);
-      bool exists = false;
-      bool value = bool_value(text, &exists);
-      if (exists) Bool_Set(text, value ? 0 : 1);
     } else if (std::strcmp(keyword, "IFOR") == 0 || std::strcmp(keyword, "IFAND") == 0) {
-      bool is_and = keyword[2] == 'A';
-      bool result = is_and;
-      for (int index = 1; Field_Get(line, index, text) == 0; ++index) {
-        bool exists = false;
-        bool value = bool_value(text, &exists);
-        if (!exists) continue;  // names that match nothing: skipped (OR), true (AND)
-        if (is_and && !value) result = false;
-        if (!is_and && value) result = true;
-      }
-      if (!result) ++k;  // skip the next command
-    } else if (std::strcmp(keyword, "PRINT") == 0) {
-      char font[Script_Field_Size];
-      field(line, 1, text);
-      field(line, 2, font);
-      Print_Set(text, font);
-    } else if (std::strcmp(keyword, "SETCURSOR") == 0) {
-      char node_name[Script_Field_Size];
-      field(line, 1, text);
-      field(line, 2, node_name);
-      int target = find_node(node_name, false);
-      int32_t n = field_int(line, 3);
-      if (target >= 0) {
-        Warp& warp = Script_Current()->warps[target];
-        if (n >= 0 && n < warp.test_count) {
-          std::strncpy(warp.tests[n].cursor_name, text, sizeof warp.tests[n].cursor_name - 1);
-          warp.tests[n].cursor_name[sizeof warp.tests[n].cursor_name - 1] = 0;
-        }
-      }
-    } else if (std::strcmp(keyword, "HIDECURSOR") == 0) {
-      field(line, 1, text);
-      int target = find_node(text, false);
-      int32_t n = field_int(line, 2);
-      if (target >= 0) {
-        Warp& warp = Script_Current()->warps[target];
-        if (n >= 0 && n < warp.test_count) warp.tests[n].hidden = 1;
-      }
-    } else if (std::strcmp(keyword, "SETCURSORDEFAULT") == 0) {
-      char which[Script_Field_Size];
-      field(line, 1, which);
-      field(line, 2, text);
-      Picture*& target = std::strcmp(which, "0") == 0 ? default_cursor : hotspot_cursor;
-      free_picture(target);
-      target = load_cursor(text);
-    } else if (std::strcmp(keyword, "PLAYVIDEO") == 0) {
-      field(line, 1, text);
-      Anim_Play(text, -1, -1, 0);
-    } else if (std::strcmp(keyword, "GOTOWARP") == 0) {
-      field(line, 1, text);
-      int target = find_node(text, true);
-      if (target >= 0) {
-        jump_to(target);
-        return Next::Node_Start;
-      }
-    } else if (std::strcmp(keyword, "LOCKKEY") == 0) {
-      int32_t n = field_int(line, 1);
-      if (n >= 0 && n < Key_Slot_Count) {
-        field(line, 2, text);
-        // Up to 256 characters, the rest of the slot zeroed.
-        std::memset(run.key_warps[n], 0, sizeof run.key_warps[n]);
-        std::memcpy(run.key_warps[n], text, strnlen(text, sizeof run.key_warps[n] - 1));
-      }
-    } else if (std::strcmp(keyword, "UNLOCKKEY") == 0) {
-      int32_t n = field_int(line, 1);
-      if (n >= 0 && n < Key_Slot_Count) run.key_warps[n][0] = 0;
-    } else if (std::strcmp(keyword, "PLUGIN") == 0) {
-      run_plugin_block(line);
-    } else if (View_Command(keyword, line)) {
-    } else if (Sound_Command(keyword, line, entry_test)) {
+      if (!condition_holds(line, keyword[2] == 'A')) ++k;  // skip the next command
+    } else if (const Command_Row* row = Scene_Command_Find(keyword)) {
+      if (row->run(Command_Call{line, entry_test}) == Command_Next::Node_Start) return Next::Node_Start;
     }
     // LABEL, ENDPLUGIN and unknown keywords do nothing.
   }
   return Next::Trigger_Scan;
+}
+
+// The exit scan (trigger 2): the test of the zone being left, or -1. Moving from
+// one such zone straight into another runs the test of the one left.
+int leaving_test() {
+  bool inside_exit = false;
+  for (size_t i = 0; i < state.zones.size(); ++i) {
+    int inside = Zone_Hit(state.zones[i]) == 2;
+    int t = first_test_of_zone(static_cast<int32_t>(i));
+    if (t < 0 || current_node().tests[t].trigger != 2 || !inside) continue;
+    inside_exit = true;
+    if (state.run.exit_test == -1) {
+      state.run.exit_test = t;
+    } else if (t != state.run.exit_test) {
+      int left = state.run.exit_test;
+      state.run.exit_test = t;
+      return left;
+    }
+  }
+  if (!inside_exit && state.run.exit_test != -1) {
+    int left = state.run.exit_test;
+    state.run.exit_test = -1;
+    return left;
+  }
+  return -1;
+}
+
+// The enter scan (trigger 1): the test of a zone just entered, or -1.
+int entering_test() {
+  bool inside_enter = false;
+  for (size_t i = 0; i < state.zones.size(); ++i) {
+    int inside = Zone_Hit(state.zones[i]) == 2;
+    int t = first_test_of_zone(static_cast<int32_t>(i));
+    if (t < 0 || current_node().tests[t].trigger != 1 || !inside) continue;
+    inside_enter = true;
+    if (t != state.run.enter_test) {
+      state.run.enter_test = t;
+      return t;
+    }
+    break;
+  }
+  if (!inside_enter) state.run.enter_test = -1;
+  return -1;
+}
+
+// The cursor of the first zone that qualifies (inside, a click test or none, not
+// hidden): its test's own cursor, loaded when that zone becomes the cursor zone,
+// else the hotspot cursor. The default cursor when no zone qualifies.
+const Picture* cursor_for_view() {
+  for (size_t i = 0; i < state.zones.size(); ++i) {
+    if (Zone_Hit(state.zones[i]) != 2) continue;
+    int t = first_test_of_zone(static_cast<int32_t>(i));
+    Test* test = t >= 0 ? &current_node().tests[t] : nullptr;
+    if (test != nullptr && (test->trigger != 0 || (test->hidden & 1))) continue;
+    if (static_cast<int32_t>(i) != state.run.cursor_zone) {
+      state.run.cursor_zone = static_cast<int32_t>(i);
+      free_picture(state.test_cursor);
+      if (test != nullptr && test->cursor_name[0] != 0) state.test_cursor = load_cursor(test->cursor_name);
+    }
+    return state.test_cursor != nullptr ? state.test_cursor : state.hotspot_cursor;
+  }
+  return state.default_cursor;
+}
+
+// The node a key jump leads to, or -1. Only while no jump is pending a RETURN:
+// the key of the last input update selects one slot, the right button another.
+int key_jump_target() {
+  if (state.run.return_warp != -1) return -1;
+  int32_t key = Input().key;
+  int slots[2] = {-1, -1};
+  if (key == Key_Code_Escape) slots[0] = Key_Slot_Escape;
+  else if (key >= Key_Code_F1 && key <= Key_Code_F10) slots[0] = Key_Slot_F1 + (key - Key_Code_F1);
+  else if (key == Key_Code_Enter) slots[0] = Key_Slot_Enter;
+  if (Input().right_button == 1) slots[1] = Key_Slot_Right_Click;
+  for (int slot : slots) {
+    if (slot < 0 || state.run.key_warps[slot][0] == 0) continue;
+    int target = find_node(state.run.key_warps[slot], true);
+    if (target >= 0) return target;
+  }
+  return -1;
+}
+
+// A left click: the last test of the first zone found inside, or -1.
+int clicked_test() {
+  for (size_t i = 0; i < state.zones.size(); ++i) {
+    if (Zone_Hit(state.zones[i]) != 2) continue;
+    return last_test_of_zone(static_cast<int32_t>(i));
+  }
+  return -1;
 }
 
 // Frames until something leads elsewhere.
@@ -310,95 +463,27 @@ Next frame_loop() {
     View_Draw_Current();
     Animation_Step();
     Random_Sounds_Frame();
-
-    // Leaving a zone (trigger 2).
-    bool inside_exit = false;
-    for (size_t i = 0; i < zones.size(); ++i) {
-      int inside = Zone_Hit(zones[i]) == 2;
-      int t = first_test_of_zone(static_cast<int32_t>(i));
-      if (t < 0 || current_node().tests[t].trigger != 2 || !inside) continue;
-      inside_exit = true;
-      if (run.exit_test == -1) {
-        run.exit_test = t;
-      } else if (t != run.exit_test) {
-        int left = run.exit_test;
-        run.exit_test = t;
-        return test_run(left, false);
-      }
-    }
-    if (!inside_exit && run.exit_test != -1) {
-      int left = run.exit_test;
-      run.exit_test = -1;
-      return test_run(left, false);
-    }
-
-    // Entering a zone (trigger 1).
-    bool inside_enter = false;
-    for (size_t i = 0; i < zones.size(); ++i) {
-      int inside = Zone_Hit(zones[i]) == 2;
-      int t = first_test_of_zone(static_cast<int32_t>(i));
-      if (t < 0 || current_node().tests[t].trigger != 1 || !inside) continue;
-      inside_enter = true;
-      if (t != run.enter_test) {
-        run.enter_test = t;
-        return test_run(t, false);
-      }
-      break;
-    }
-    if (!inside_enter) run.enter_test = -1;
-
-    // The cursor of the first zone that qualifies.
-    const Picture* cursor = default_cursor;
-    for (size_t i = 0; i < zones.size(); ++i) {
-      if (Zone_Hit(zones[i]) != 2) continue;
-      int t = first_test_of_zone(static_cast<int32_t>(i));
-      Test* test = t >= 0 ? &current_node().tests[t] : nullptr;
-      if (test != nullptr && (test->trigger != 0 || (test->hidden & 1))) continue;
-      if (static_cast<int32_t>(i) != run.cursor_zone) {
-        run.cursor_zone = static_cast<int32_t>(i);
-        free_picture(test_cursor);
-        if (test != nullptr && test->cursor_name[0] != 0) test_cursor = load_cursor(test->cursor_name);
-      }
-      cursor = test_cursor != nullptr ? test_cursor : hotspot_cursor;
-      break;
-    }
-    Cursor_Draw(cursor);
+    int triggered = leaving_test();
+    if (triggered < 0) triggered = entering_test();
+    if (triggered >= 0) return test_run(triggered, false);
+    Cursor_Draw(cursor_for_view());
     Print_Draw();
     Animation_Step();
-    Sound_Tick();
+    Scene_Sound_Tick();
     Present_Frame(Screen_Buffer());
-    if (observer) observer->before_input();
+    if (state.observer) state.observer->before_input();
     Input_Update();
-
-    // Key jumps, only while no jump is pending a RETURN.
-    if (run.return_warp == -1) {
-      int32_t key = Input().key;
-      int slots[2] = {-1, -1};
-      if (key == 27) slots[0] = 0;
-      else if (key >= 128 && key <= 137) slots[0] = key - 127;
-      else if (key == 13) slots[0] = 11;
-      if (Input().right_button == 1) slots[1] = 12;
-      for (int slot : slots) {
-        if (slot < 0 || run.key_warps[slot][0] == 0) continue;
-        int target = find_node(run.key_warps[slot], true);
-        if (target < 0) continue;
-        Thumbnail_Take();
-        run.return_warp = run.current_warp;
-        jump_to(target);
-        return Next::Node_Start;
-      }
+    int jump = key_jump_target();
+    if (jump >= 0) {
+      Thumbnail_Take();
+      state.run.return_warp = state.run.current_warp;
+      jump_to(jump);
+      return Next::Node_Start;
     }
-
     View_Turn();
-
     if (Input().left_button == 1) {
-      for (size_t i = 0; i < zones.size(); ++i) {
-        if (Zone_Hit(zones[i]) != 2) continue;
-        int t = last_test_of_zone(static_cast<int32_t>(i));
-        if (t >= 0) return test_run(t, false);
-        break;
-      }
-      return Next::Trigger_Scan;
+      int clicked = clicked_test();
+      return clicked >= 0 ? test_run(clicked, false) : Next::Trigger_Scan;
     }
   }
 }
@@ -406,34 +491,62 @@ Next frame_loop() {
 void run_end() {
   Clock_Stop();
   Thumbnail_Free();
-  zones.clear();
+  state.zones.clear();
   Renderer_End();
   Script_Free();
-  free_picture(default_cursor);
-  free_picture(hotspot_cursor);
-  free_picture(test_cursor);
+  free_picture(state.default_cursor);
+  free_picture(state.hotspot_cursor);
+  free_picture(state.test_cursor);
   Scene_Sound_End();
 }
 
 }  // namespace
 
-Run_State& Run() { return run; }
-std::vector<Zone>& Zones() { return zones; }
+const Command_Row* Command_Find(std::span<const Command_Row> rows, const char* keyword) {
+  for (const Command_Row& row : rows) {
+    if (std::strcmp(row.keyword, keyword) == 0) return &row;
+  }
+  return nullptr;
+}
+
+const Command_Row* Scene_Command_Find(const char* keyword) {
+  for (std::span<const Command_Row> rows :
+       {std::span<const Command_Row>(runtime_rows), View_Command_Rows(), Scene_Sound_Command_Rows()}) {
+    if (const Command_Row* row = Command_Find(rows, keyword)) return row;
+  }
+  return nullptr;
+}
+
+Run_State& Run() { return state.run; }
+int32_t Runtime_Current_Warp() { return state.run.current_warp; }
+
+void Frame_Clock_Restart() {
+  Clock_Set_Last(Clock_Now() - Frame_Start_Delta);
+  Clock_Set_Delta(Frame_Start_Delta);
+}
+std::vector<Zone>& Zones() { return state.zones; }
 
 void Zones_Load_Current() {
   Warp& node = current_node();
-  zones = Zone_File_Load(node.zone_file_name);
+  state.zones = Zone_File_Load(node.zone_file_name);
   if (node.kind == 0) {
-    for (Zone& zone : zones) Zone_Snap(zone);
+    for (Zone& zone : state.zones) Zone_Snap(zone);
   }
 }
 
-void Runtime_Set_Observer(Run_Observer* run_observer) { observer = run_observer; }
+void Runtime_Set_Observer(Run_Observer* run_observer) { state.observer = run_observer; }
+
+void Runtime_State_Reset() {
+  free_picture(state.default_cursor);
+  free_picture(state.hotspot_cursor);
+  free_picture(state.test_cursor);
+  state = Runtime_State{};
+}
 
 void Render_Idle_Frame() {
   View_Draw_Current();
   Animation_Step();
-  Sound_Tick();
+  Scene_Sound_Tick();
   Present_Frame(Screen_Buffer());
 }
 
@@ -442,17 +555,17 @@ void Script_Run(const char* name) {
   Renderer_Create();
   View_State& view = View();
   view.pitch = view.yaw = view.pitch_speed = view.yaw_speed = 0;
-  run.current_warp = 0;
-  run.entry_pass = 0;
-  zones.clear();
+  state.run.current_warp = 0;
+  state.run.entry_pass = 0;
+  state.zones.clear();
   view.pitch_limit = 1536;
   view.fov = 90.0f;
-  for (int i = 0; i < 12; ++i) run.key_warps[i][0] = 0;
-  run.return_warp = -1;
-  run.restart_pending = false;
+  for (int i = 0; i < Stored_Key_Slots; ++i) state.run.key_warps[i][0] = 0;
+  state.run.return_warp = -1;
+  state.run.restart_pending = false;
   Scene_Sound_Start();
-  default_cursor = load_cursor("cursor1.pcx");
-  hotspot_cursor = load_cursor("cursor2.pcx");
+  state.default_cursor = load_cursor("cursor1.pcx");
+  state.hotspot_cursor = load_cursor("cursor2.pcx");
 
   Script_Compile(name);
   Scene_Script* script = Script_Current();
@@ -469,13 +582,13 @@ void Script_Run(const char* name) {
     if (next == Next::Node_Start) node_start();
     // Trigger scan. A restore asked for a restart of its node: the node starts
     // again, and with it the entry test, once.
-    if (run.restart_pending) {
-      run.restart_pending = false;
+    if (state.run.restart_pending) {
+      state.run.restart_pending = false;
       next = Next::Node_Start;
       continue;
     }
-    run.entry_pass += 1;
-    if (run.entry_pass == 1) {
+    state.run.entry_pass += 1;
+    if (state.run.entry_pass == 1) {
       int entry = first_test_of_zone(-1);
       if (entry >= 0) {
         next = test_run(entry, true);

@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "scene/runtime.h"
 #include "scene/script_compiler.h"
+#include "scene/state_resets.h"
 #include "scene/view.h"
 #include "sound/sound.h"
 #include "sound/wav.h"
@@ -24,12 +25,15 @@ struct Random_Sound {
   int32_t frequency;
 };
 
-Sound_Slot plain_slots[8];
-Sound_Slot positional_slots[8];
-Scene_Music music;
-std::vector<Random_Sound> random_sounds;
-int32_t sound_available = -1;
-uint32_t random_state = 0;
+struct Scene_Sound_State {
+  Sound_Slot plain_slots[8] = {};
+  Sound_Slot positional_slots[8] = {};
+  Scene_Music music = {};
+  std::vector<Random_Sound> random_sounds;
+  int32_t sound_available = -1;
+  uint32_t random_state = 0;
+};
+Scene_Sound_State state;
 // The load timer runs the sound tick on its own thread while the main thread
 // loads a picture; this keeps the two from touching the slots at once.
 std::recursive_mutex slots_lock;
@@ -77,12 +81,6 @@ int32_t positional_pan(int32_t position, double scale) {
   return static_cast<int32_t>(std::sin(d * Two_Pi / 8192.0) * scale);
 }
 
-int32_t field_int(const char* line, int index) {
-  char field[Script_Field_Size];
-  Field_Get(line, index, field);
-  return Str_To_Int(field);
-}
-
 bool name_playing(const Sound_Slot* slots, const char* name) {
   for (int i = 0; i < 8; ++i) {
     if (slots[i].channel != 0 && Str_Compare_No_Case(slots[i].name, name) == 0) return true;
@@ -95,15 +93,15 @@ void play_into_slot(const char* line, bool positional, bool entry_test) {
   Field_Get(line, 1, file);
   Sound* sound = Wav_Load(file);
   if (sound == nullptr) return;
-  Sound_Slot* slots = positional ? positional_slots : plain_slots;
+  Sound_Slot* slots = positional ? state.positional_slots : state.plain_slots;
   // In the entry test a sound already playing under this name is not started twice.
   if (entry_test && name_playing(slots, file)) {
     Sound_Free(sound);
     return;
   }
-  int32_t volume = field_int(line, 2) & 255;
-  int32_t position = positional ? field_int(line, 3) & 8191 : 0;
-  int32_t loops = field_int(line, positional ? 4 : 3) & 8191;
+  int32_t volume = Field_Int(line, 2) & 255;
+  int32_t position = positional ? Field_Int(line, 3) & 8191 : 0;
+  int32_t loops = Field_Int(line, positional ? 4 : 3) & 8191;
   int channel = Sound_Play(sound, (Engine_Params().master_volume * 255) >> 8, 0, 1);
   if (channel >= 1 && channel <= 8) {
     Sound_Slot& slot = slots[channel - 1];
@@ -128,48 +126,55 @@ void stop_by_name(Sound_Slot* slots, const char* line) {
 
 }  // namespace
 
-Sound_Slot* Sound_Slots() { return plain_slots; }
-Sound_Slot* Sound3D_Slots() { return positional_slots; }
-Scene_Music& Music_State() { return music; }
-int32_t Sound_Available() { return sound_available; }
+Sound_Slot* Sound_Slots() { return state.plain_slots; }
+Sound_Slot* Sound3D_Slots() { return state.positional_slots; }
+Scene_Music& Music_State() { return state.music; }
+int32_t Sound_Available() { return state.sound_available; }
 
 uint32_t Random_Next() {
-  uint32_t s = random_state;
+  uint32_t s = state.random_state;
   for (int round = 0; round < 32; ++round) {
     uint32_t b = ((s >> 6) ^ (s >> 4) ^ (s >> 2) ^ (s >> 1) ^ s ^ (s >> 31)) & 1;
     s = (b << 31) | ((s >> 1) + 1);
   }
-  random_state = s;
+  state.random_state = s;
   return s;
 }
 
 void Scene_Sound_Start() {
   std::lock_guard<std::recursive_mutex> guard(slots_lock);
-  music.name[0] = 0;
-  music.volume = 0;
+  state.music.name[0] = 0;
+  state.music.volume = 0;
   for (int i = 0; i < 8; ++i) {
-    clear_slot(plain_slots[i]);
-    clear_slot(positional_slots[i]);
+    clear_slot(state.plain_slots[i]);
+    clear_slot(state.positional_slots[i]);
   }
-  sound_available = Sound_Init();
+  state.sound_available = Sound_Init();
 }
 
 void Random_Sounds_Clear() {
   std::lock_guard<std::recursive_mutex> guard(slots_lock);
-  for (Random_Sound& entry : random_sounds) Sound_Free(entry.sound);
-  random_sounds.clear();
+  for (Random_Sound& entry : state.random_sounds) Sound_Free(entry.sound);
+  state.random_sounds.clear();
 }
 
 void Scene_Sound_Stop_All() {
   std::lock_guard<std::recursive_mutex> guard(slots_lock);
   for (int i = 0; i < 8; ++i) {
-    stop_slot(plain_slots[i]);
-    stop_slot(positional_slots[i]);
+    stop_slot(state.plain_slots[i]);
+    stop_slot(state.positional_slots[i]);
   }
-  if (music.name[0] != 0) {
+  if (state.music.name[0] != 0) {
     Music_Stop();
-    music.name[0] = 0;
+    state.music.name[0] = 0;
   }
+}
+
+void Scene_Sound_State_Reset() {
+  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+  Random_Sounds_Clear();
+  Scene_Sound_Stop_All();
+  state = Scene_Sound_State{};
 }
 
 void Scene_Sound_End() {
@@ -179,15 +184,15 @@ void Scene_Sound_End() {
   Sound_Shutdown();
 }
 
-void Sound_Tick() {
+void Scene_Sound_Tick() {
   std::lock_guard<std::recursive_mutex> guard(slots_lock);
-  if (sound_available == 0) {
+  if (state.sound_available == 0) {
     Sound_Refresh();
-    if (music.name[0] != 0) Music_Update(scaled(music.volume), 0);
+    if (state.music.name[0] != 0) Music_Update(scaled(state.music.volume), 0);
   }
-  for (Sound_Slot& slot : plain_slots) count_loops(slot);
+  for (Sound_Slot& slot : state.plain_slots) count_loops(slot);
   int32_t depth = Engine_Params().sound3d_depth;
-  for (Sound_Slot& slot : positional_slots) {
+  for (Sound_Slot& slot : state.positional_slots) {
     if (slot.channel == 0) continue;
     double d = static_cast<double>(slot.position - View().yaw) * Two_Pi / 8192.0;
     int32_t pan = static_cast<int32_t>(std::sin(d) * 255.0);
@@ -200,7 +205,7 @@ void Sound_Tick() {
 
 void Random_Sounds_Frame() {
   std::lock_guard<std::recursive_mutex> guard(slots_lock);
-  for (Random_Sound& entry : random_sounds) {
+  for (Random_Sound& entry : state.random_sounds) {
     uint32_t r = Random_Next();
     uint32_t d = static_cast<uint32_t>(entry.frequency) * 15360u + 262144u;
     if (static_cast<int64_t>(r / d) < Clock_Delta() && entry.sound != nullptr) {
@@ -211,21 +216,21 @@ void Random_Sounds_Frame() {
 
 bool Random_Sound_Fields(int index, int32_t* volume, int32_t* frequency) {
   std::lock_guard<std::recursive_mutex> guard(slots_lock);
-  if (index < 0 || static_cast<size_t>(index) >= random_sounds.size()) return false;
-  *volume = random_sounds[static_cast<size_t>(index)].volume;
-  *frequency = random_sounds[static_cast<size_t>(index)].frequency;
+  if (index < 0 || static_cast<size_t>(index) >= state.random_sounds.size()) return false;
+  *volume = state.random_sounds[static_cast<size_t>(index)].volume;
+  *frequency = state.random_sounds[static_cast<size_t>(index)].frequency;
   return true;
 }
 
-int Sound_Slot_Start(const char* name, bool positional, int32_t volume, int32_t position, int32_t loops_left,
-                     int pan_for_set) {
+int Scene_Sound_Slot_Start(const char* name, bool positional, int32_t volume, int32_t position, int32_t loops_left,
+                           int pan_for_set) {
   std::lock_guard<std::recursive_mutex> guard(slots_lock);
   Sound* sound = Wav_Load(name);
   if (sound == nullptr) return -1;
   int channel = Sound_Play(sound, (Engine_Params().master_volume * 255) >> 8, 0, 1);
   Sound_Free(sound);
   if (channel < 1 || channel > 8) return -1;
-  Sound_Slot& slot = (positional ? positional_slots : plain_slots)[channel - 1];
+  Sound_Slot& slot = (positional ? state.positional_slots : state.plain_slots)[channel - 1];
   copy_name(slot.name, name);
   slot.channel = channel;
   slot.volume = volume;
@@ -236,46 +241,77 @@ int Sound_Slot_Start(const char* name, bool positional, int32_t volume, int32_t 
   return channel;
 }
 
-bool Sound_Command(const char* keyword, const char* line, bool entry_test) {
-  std::lock_guard<std::recursive_mutex> guard(slots_lock);
-  auto is = [keyword](const char* name) { return std::strcmp(keyword, name) == 0; };
+namespace {
+
+void play_music(const Command_Call& call) {
   char file[Script_Field_Size];
-  if (is("PLAYMUSIQUE")) {
-    Field_Get(line, 1, file);
-    int32_t volume = field_int(line, 2);
-    if (music.name[0] != 0 && Str_Compare_No_Case(file, music.name) == 0) {
-      music.volume = volume;
-      Music_Update(volume, 0);
-    } else {
-      if (music.name[0] != 0) Music_Stop();
-      copy_name(music.name, file);
-      music.volume = volume;
-      Music_Play(file, scaled(volume), 0);
-    }
-  } else if (is("STOPMUSIQUE")) {
-    if (music.name[0] != 0) {
-      Music_Stop();
-      music.name[0] = 0;
-    }
-  } else if (is("PLAYSOUND")) {
-    play_into_slot(line, false, entry_test);
-  } else if (is("STOPSOUND")) {
-    stop_by_name(plain_slots, line);
-  } else if (is("PLAYSOUND3D")) {
-    play_into_slot(line, true, entry_test);
-  } else if (is("STOPSOUND3D")) {
-    stop_by_name(positional_slots, line);
-  } else if (is("PLAYRNDSOUND")) {
-    Random_Sound entry{};
-    Field_Get(line, 1, file);
-    std::strncpy(entry.name, file, sizeof entry.name - 1);
-    entry.sound = Wav_Load(file);
-    entry.volume = field_int(line, 2) & 255;
-    // The entry test reads the frequency from field 3, every other test from field 4.
-    entry.frequency = field_int(line, entry_test ? 3 : 4) & 255;
-    random_sounds.push_back(entry);
+  Field_Get(call.line, 1, file);
+  int32_t volume = Field_Int(call.line, 2);
+  if (state.music.name[0] != 0 && Str_Compare_No_Case(file, state.music.name) == 0) {
+    state.music.volume = volume;
+    Music_Update(volume, 0);
   } else {
-    return false;
+    if (state.music.name[0] != 0) Music_Stop();
+    copy_name(state.music.name, file);
+    state.music.volume = volume;
+    Music_Play(file, scaled(volume), 0);
   }
-  return true;
 }
+
+void stop_music(const Command_Call&) {
+  if (state.music.name[0] != 0) {
+    Music_Stop();
+    state.music.name[0] = 0;
+  }
+}
+
+void play_sound(const Command_Call& call) {
+  play_into_slot(call.line, false, call.entry_test);
+}
+
+void stop_sound(const Command_Call& call) {
+  stop_by_name(state.plain_slots, call.line);
+}
+
+void play_sound_3d(const Command_Call& call) {
+  play_into_slot(call.line, true, call.entry_test);
+}
+
+void stop_sound_3d(const Command_Call& call) {
+  stop_by_name(state.positional_slots, call.line);
+}
+
+void play_random_sound(const Command_Call& call) {
+  Random_Sound entry{};
+  char file[Script_Field_Size];
+  Field_Get(call.line, 1, file);
+  std::strncpy(entry.name, file, sizeof entry.name - 1);
+  entry.sound = Wav_Load(file);
+  entry.volume = Field_Int(call.line, 2) & 255;
+  // The entry test reads the frequency from field 3, every other test from field 4.
+  entry.frequency = Field_Int(call.line, call.entry_test ? 3 : 4) & 255;
+  state.random_sounds.push_back(entry);
+}
+
+// Every sound command runs with the slots locked (the load timer's sound tick
+// may run meanwhile) and goes on to the next command.
+template <void (*Run)(const Command_Call&)>
+Command_Next locked(const Command_Call& call) {
+  std::lock_guard<std::recursive_mutex> guard(slots_lock);
+  Run(call);
+  return Command_Next::Go_On;
+}
+
+constexpr Command_Row sound_rows[] = {
+    {"PLAYMUSIQUE", locked<play_music>},
+    {"STOPMUSIQUE", locked<stop_music>},
+    {"PLAYSOUND", locked<play_sound>},
+    {"STOPSOUND", locked<stop_sound>},
+    {"PLAYSOUND3D", locked<play_sound_3d>},
+    {"STOPSOUND3D", locked<stop_sound_3d>},
+    {"PLAYRNDSOUND", locked<play_random_sound>},
+};
+
+}  // namespace
+
+std::span<const Command_Row> Scene_Sound_Command_Rows() { return sound_rows; }

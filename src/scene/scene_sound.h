@@ -2,6 +2,9 @@
 // channels, the music, random sounds, and the sound tick run every frame.
 #pragma once
 #include <cstdint>
+#include <span>
+
+#include "scene/command_rows.h"
 
 struct Sound;
 
@@ -31,7 +34,7 @@ void Scene_Sound_End();
 int32_t Sound_Available();  // result of Sound_Init at run start
 
 // The sound tick (each frame, each effect frame and from the load timer).
-void Sound_Tick();
+void Scene_Sound_Tick();
 
 // Random sounds of the node: emptied at every node start; tried every frame.
 void Random_Sounds_Clear();
@@ -44,11 +47,12 @@ uint32_t Random_Next();
 // Stops every slot with a channel and the music (a restore starts from silence).
 void Scene_Sound_Stop_All();
 
-// The sound commands of a test. `entry_test` selects the entry-test forms.
-// True when the keyword was a sound command.
-bool Sound_Command(const char* keyword, const char* line, bool entry_test);
+// The sound commands of a test (PLAYMUSIQUE, STOPMUSIQUE, PLAYSOUND, STOPSOUND,
+// PLAYSOUND3D, STOPSOUND3D, PLAYRNDSOUND) as rows of the runtime's command table;
+// the entry test has its own forms of PLAYSOUND, PLAYSOUND3D and PLAYRNDSOUND.
+std::span<const Command_Row> Scene_Sound_Command_Rows();
 
 // Plays a sound into a slot as PLAYSOUND does (for restoring saved games): the
 // slot of the channel obtained, or -1.
-int Sound_Slot_Start(const char* name, bool positional, int32_t volume, int32_t position, int32_t loops_left,
-                     int pan_for_set);
+int Scene_Sound_Slot_Start(const char* name, bool positional, int32_t volume, int32_t position, int32_t loops_left,
+                           int pan_for_set);

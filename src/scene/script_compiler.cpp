@@ -7,11 +7,15 @@
 #include "files/text.h"
 #include "platform/memory.h"
 #include "scene/runtime.h"
+#include "scene/state_resets.h"
 #include "video/scene_link.h"
 
 namespace {
 
-Scene_Script* current_script = nullptr;
+struct Compiler_State {
+  Scene_Script* current_script = nullptr;
+};
+Compiler_State state;
 
 bool is_line_end(uint8_t c) { return c == 13 || c == 10; }
 
@@ -72,9 +76,7 @@ int read_line(const Script_Text& text, char* line, int32_t* offset, bool* cut, b
   if (cut) *cut = was_cut;
   if (!raw) {
     if (length > 0 && line[length - 1] == ',') --length;
-    for (int i = 0; i < length; ++i) {
-      if (line[i] >= 'a' && line[i] <= 'z') line[i] = static_cast<char>(line[i] - 'a' + 'A');
-    }
+    for (int i = 0; i < length; ++i) line[i] = static_cast<char>(Ascii_Upper(static_cast<unsigned char>(line[i])));
   }
   line[length] = 0;
   *offset = static_cast<int32_t>(pos);
@@ -116,13 +118,6 @@ constexpr const char* command_keywords[] = {
 };
 
 bool is(const char* field, const char* keyword) { return Str_Compare_No_Case(field, keyword) == 0; }
-
-// The node kind follows the picture name: a name ending in "A" or "D" is a flat picture.
-int32_t kind_of(const char* picture_name) {
-  if (picture_name == nullptr || picture_name[0] == 0) return 0;
-  char last = picture_name[std::strlen(picture_name) - 1];
-  return (last == 'A' || last == 'a' || last == 'D' || last == 'd') ? 1 : 0;
-}
 
 void collect_booleans(Scene_Script* script, const Script_Text& text) {
   char line[Script_Line_Size];
@@ -210,7 +205,7 @@ class Node_Compiler {
     Warp& warp = script_->warps[script_->warp_count++];
     Field_Get(line_, 1, field_);
     if (field_[0] != 0) warp.picture_name = copy_text(field_);
-    warp.kind = kind_of(warp.picture_name);
+    warp.kind = Picture_Name_Is_Flat(warp.picture_name) ? 1 : 0;
     Field_Get(line_, 2, field_);
     if (field_[0] != 0) warp.zone_file_name = copy_text(field_);
     return warp;
@@ -320,11 +315,23 @@ int32_t Str_To_Int(const char* text) {
   return static_cast<int32_t>(value);
 }
 
+int32_t Field_Int(const char* line, int index) {
+  char field[Script_Field_Size];
+  Field_Get(line, index, field);
+  return Str_To_Int(field);
+}
+
 bool Script_Keyword_Known(const char* keyword) {
   for (const char* known : command_keywords) {
     if (is(keyword, known)) return true;
   }
   return false;
+}
+
+bool Picture_Name_Is_Flat(const char* picture_name) {
+  if (picture_name == nullptr || picture_name[0] == 0) return false;
+  char last = picture_name[std::strlen(picture_name) - 1];
+  return last == 'A' || last == 'a' || last == 'D' || last == 'd';
 }
 
 bool Warp_Name_Matches(const Warp& warp, const char* name) {
@@ -333,17 +340,17 @@ bool Warp_Name_Matches(const Warp& warp, const char* name) {
 
 void Script_Compile_Text(const Script_Text& text, Script_Compile_Observer* observer) {
   Script_Free();
-  current_script = static_cast<Scene_Script*>(Mem_Alloc_Zero(sizeof(Scene_Script)));
-  collect_booleans(current_script, text);
+  state.current_script = static_cast<Scene_Script*>(Mem_Alloc_Zero(sizeof(Scene_Script)));
+  collect_booleans(state.current_script, text);
   // The video commands reach the booleans and the idle frame through this link.
   Scene_Link_Set({Bool_Get, Bool_Set, Render_Idle_Frame});
-  Node_Compiler(current_script, text, observer).run();
+  Node_Compiler(state.current_script, text, observer).run();
 }
 
 void Script_Compile_Text(const Script_Text& text) { Script_Compile_Text(text, nullptr); }
 
 void Script_Free() {
-  Scene_Script* script = current_script;
+  Scene_Script* script = state.current_script;
   if (script == nullptr) return;
   for (int32_t w = 0; w < script->warp_count; ++w) {
     Warp& warp = script->warps[w];
@@ -360,7 +367,9 @@ void Script_Free() {
   for (int32_t b = 0; b < script->bool_count; ++b) Mem_Free(script->bools[b].name);
   Mem_Free(script->bools);
   Mem_Free(script);
-  current_script = nullptr;
+  state.current_script = nullptr;
 }
 
-Scene_Script* Script_Current() { return current_script; }
+Scene_Script* Script_Current() { return state.current_script; }
+
+void Compiler_State_Reset() { Script_Free(); }

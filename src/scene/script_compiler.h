@@ -56,6 +56,8 @@ int Script_Line_Read_Raw(const Script_Text& text, char* line, int32_t* offset);
 int Field_Get(const char* line, int index, char* out);
 // Optional '-' and decimal digits up to the first non-digit; wraps as 32 bits.
 int32_t Str_To_Int(const char* text);
+// Field `index` of a line as a number (Str_To_Int); 0 when the field does not exist.
+int32_t Field_Int(const char* line, int index);
 
 // Compiles the script file `name` (its packed form first) into the current script,
 // replacing any previous one. A file that cannot be read gives a script with no nodes.
@@ -73,6 +75,9 @@ Scene_Script* Script_Current();
 // True when the node's name equals `name` (case folded). A node without a name
 // matches nothing.
 bool Warp_Name_Matches(const Warp& warp, const char* name);
+// The node kind follows the picture name: a name ending in "A" or "D" (either
+// case) is a flat picture, any other (or none) a panorama.
+bool Picture_Name_Is_Flat(const char* picture_name);
 // True when `keyword` is one of the command keywords a test may hold.
 bool Script_Keyword_Known(const char* keyword);
 

@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "files/byte_reader.h"
-#include "platform/clock.h"
 #include "platform/trace.h"
 #include "scene/renderer.h"
 #include "scene/run_state.h"
 #include "scene/runtime.h"
 #include "scene/scene_sound.h"
 #include "scene/script_compiler.h"
+#include "scene/state_resets.h"
 #include "scene/view.h"
 #include "sound/sound.h"
 
@@ -23,10 +23,12 @@ namespace {
 
 constexpr size_t Text_Size = 257;
 constexpr size_t Fixed_Size = 8175;
-constexpr int Stored_Key_Slots = 12;  // the right-click slot is not stored
 constexpr double Two_Pi = 6.283185307179586;
 
-std::vector<uint8_t> save_buffer;
+struct Snapshot_State {
+  std::vector<uint8_t> save_buffer;  // the last block built, until the next save
+};
+Snapshot_State state;
 
 // --trace: "state saved|restored node N NAME view YAW PITCH bools NAME=VALUE ...",
 // so that a run can be followed from the outside across saving and loading.
@@ -54,14 +56,14 @@ void put_int(int32_t value) {
   uint32_t v = static_cast<uint32_t>(value);
   uint8_t bytes[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
                       static_cast<uint8_t>(v >> 24)};
-  save_buffer.insert(save_buffer.end(), bytes, bytes + 4);
+  state.save_buffer.insert(state.save_buffer.end(), bytes, bytes + 4);
 }
 
 // A text field: the string, zero-padded to 257 bytes.
 void put_text(const char* text) {
   uint8_t field[Text_Size] = {0};
   if (text != nullptr) std::memcpy(field, text, strnlen(text, Text_Size - 1));
-  save_buffer.insert(save_buffer.end(), field, field + Text_Size);
+  state.save_buffer.insert(state.save_buffer.end(), field, field + Text_Size);
 }
 
 // The name of a sound that stops by itself is written empty: a 0 byte, then the
@@ -73,7 +75,7 @@ void put_sound_name(const Sound_Slot& slot) {
   }
   uint8_t field[Text_Size] = {0};
   std::memcpy(field + 1, slot.name, strnlen(slot.name, Text_Size - 1));
-  save_buffer.insert(save_buffer.end(), field, field + Text_Size);
+  state.save_buffer.insert(state.save_buffer.end(), field, field + Text_Size);
 }
 
 int32_t get_int(Byte_Reader& in) {
@@ -114,27 +116,27 @@ int32_t test_count(const Scene_Script& script) {
   return count;
 }
 
-bool read_state(const Scene_Script& script, Byte_Reader& in, Saved_State& state) {
-  for (int32_t& value : state.view) value = get_int(in);
-  state.current_warp = get_int(in);
-  state.entry_pass = get_int(in);
-  state.print_text = get_text(in);
-  state.print_font = get_text(in);
-  for (int32_t i = test_count(script); i > 0; --i) state.cursor_names.push_back(get_text(in));
-  for (int32_t i = 0; i < script.bool_count; ++i) state.bools.push_back(get_int(in));
-  state.gosub_return = get_int(in);
-  state.return_warp = get_int(in);
-  for (std::string& key : state.key_warps) key = get_text(in);
-  state.music_name = get_text(in);
-  state.music_volume = get_int(in);
+bool read_state(const Scene_Script& script, Byte_Reader& in, Saved_State& saved) {
+  for (int32_t& value : saved.view) value = get_int(in);
+  saved.current_warp = get_int(in);
+  saved.entry_pass = get_int(in);
+  saved.print_text = get_text(in);
+  saved.print_font = get_text(in);
+  for (int32_t i = test_count(script); i > 0; --i) saved.cursor_names.push_back(get_text(in));
+  for (int32_t i = 0; i < script.bool_count; ++i) saved.bools.push_back(get_int(in));
+  saved.gosub_return = get_int(in);
+  saved.return_warp = get_int(in);
+  for (std::string& key : saved.key_warps) key = get_text(in);
+  saved.music_name = get_text(in);
+  saved.music_volume = get_int(in);
   // A sound name that is empty is skipped with its numbers.
-  for (Saved_Sound& sound : state.plain) {
+  for (Saved_Sound& sound : saved.plain) {
     sound.name = get_text(in);
     sound.position = 0;
     sound.volume = get_int(in);
     sound.loops_left = get_int(in);
   }
-  for (Saved_Sound& sound : state.positional) {
+  for (Saved_Sound& sound : saved.positional) {
     sound.name = get_text(in);
     sound.position = get_int(in);
     sound.volume = get_int(in);
@@ -148,7 +150,53 @@ void copy_text(char* out, size_t out_size, const std::string& text) {
   out[out_size - 1] = 0;
 }
 
+// Puts the view, the run state, the PRINT text, the test cursors, the booleans
+// and the key slots of a block back.
+void put_back(const Saved_State& saved, Scene_Script& script) {
+  View_State& view = View();
+  view.pitch = saved.view[0];
+  view.yaw = saved.view[1];
+  view.pitch_speed = saved.view[2];
+  view.yaw_speed = saved.view[3];
+  view.pitch_limit = saved.view[4];
+  view.yaw_min = saved.view[5];
+  view.yaw_max = saved.view[6];
+  Run_State& run = Run();
+  run.current_warp = saved.current_warp;
+  run.entry_pass = saved.entry_pass;
+  Print_Restore(saved.print_text.c_str(), saved.print_font.c_str());
+  size_t cursor = 0;
+  for (int32_t w = 0; w < script.warp_count; ++w) {
+    for (int32_t t = 0; t < script.warps[w].test_count; ++t) {
+      Test& test = script.warps[w].tests[t];
+      copy_text(test.cursor_name, sizeof test.cursor_name, saved.cursor_names[cursor++]);
+    }
+  }
+  for (int32_t i = 0; i < script.bool_count; ++i) script.bools[i].value = saved.bools[static_cast<size_t>(i)];
+  run.gosub_return = saved.gosub_return;
+  run.return_warp = saved.return_warp;
+  for (int slot = 0; slot < Stored_Key_Slots; ++slot) {
+    copy_text(run.key_warps[slot], sizeof run.key_warps[slot], saved.key_warps[slot]);
+  }
+}
+
+// Starts the block's sounds again (an empty name is skipped); the positional ones
+// panned from the restored yaw.
+void restart_sounds(const Saved_State& saved) {
+  for (const Saved_Sound& sound : saved.plain) {
+    if (!sound.name.empty()) Scene_Sound_Slot_Start(sound.name.c_str(), false, sound.volume, 0, sound.loops_left, 0);
+  }
+  for (const Saved_Sound& sound : saved.positional) {
+    if (sound.name.empty()) continue;
+    double d = static_cast<double>(sound.position - View().yaw) * Two_Pi / 8192.0;
+    Scene_Sound_Slot_Start(sound.name.c_str(), true, sound.volume, sound.position, sound.loops_left,
+                           static_cast<int>(std::trunc(std::sin(d) * 256.0)));
+  }
+}
+
 }  // namespace
+
+void Snapshot_State_Reset() { state = Snapshot_State{}; }
 
 size_t Scene_State_Size() {
   Scene_Script* script = Script_Current();
@@ -157,8 +205,8 @@ size_t Scene_State_Size() {
 }
 
 void Scene_State_Save(const char* /*name*/, const uint8_t** data, size_t* size) {
-  save_buffer.clear();
-  save_buffer.reserve(Scene_State_Size());
+  state.save_buffer.clear();
+  state.save_buffer.reserve(Scene_State_Size());
   const View_State& view = View();
   const Run_State& run = Run();
   for (int32_t value : {view.pitch, view.yaw, view.pitch_speed, view.yaw_speed, view.pitch_limit, view.yaw_min,
@@ -191,72 +239,40 @@ void Scene_State_Save(const char* /*name*/, const uint8_t** data, size_t* size) 
     put_int(slot.volume);
     put_int(slot.loops_left);
   }
-  *data = save_buffer.data();
-  *size = save_buffer.size();
+  *data = state.save_buffer.data();
+  *size = state.save_buffer.size();
   trace_state("saved");
 }
 
 int Scene_State_Restore(const uint8_t* data, size_t size) {
   Scene_Script* script = Script_Current();
   if (script == nullptr || data == nullptr || size != Scene_State_Size()) return -1;
-  Saved_State state;
+  Saved_State saved;
   Byte_Reader in(data, size);
-  if (!read_state(*script, in, state)) return -1;
+  if (!read_state(*script, in, saved)) return -1;
   // A node index the script does not have cannot be restored.
-  if (state.current_warp < 0 || state.current_warp >= script->warp_count) return -1;
-  if (state.return_warp < -1 || state.return_warp >= script->warp_count) state.return_warp = -1;
+  if (saved.current_warp < 0 || saved.current_warp >= script->warp_count) return -1;
+  if (saved.return_warp < -1 || saved.return_warp >= script->warp_count) saved.return_warp = -1;
 
   Zones().clear();
   Random_Sounds_Clear();
   Scene_Sound_Stop_All();
-
-  View_State& view = View();
-  view.pitch = state.view[0];
-  view.yaw = state.view[1];
-  view.pitch_speed = state.view[2];
-  view.yaw_speed = state.view[3];
-  view.pitch_limit = state.view[4];
-  view.yaw_min = state.view[5];
-  view.yaw_max = state.view[6];
-  Run_State& run = Run();
-  run.current_warp = state.current_warp;
-  run.entry_pass = state.entry_pass;
-  Print_Restore(state.print_text.c_str(), state.print_font.c_str());
-  size_t cursor = 0;
-  for (int32_t w = 0; w < script->warp_count; ++w) {
-    for (int32_t t = 0; t < script->warps[w].test_count; ++t) {
-      Test& test = script->warps[w].tests[t];
-      copy_text(test.cursor_name, sizeof test.cursor_name, state.cursor_names[cursor++]);
-    }
-  }
-  for (int32_t i = 0; i < script->bool_count; ++i) script->bools[i].value = state.bools[static_cast<size_t>(i)];
-  run.gosub_return = state.gosub_return;
-  run.return_warp = state.return_warp;
-  for (int slot = 0; slot < Stored_Key_Slots; ++slot) copy_text(run.key_warps[slot], 257, state.key_warps[slot]);
-
+  put_back(saved, *script);
   int32_t master = Engine_Params().master_volume;
-  for (const Saved_Sound& sound : state.plain) {
-    if (!sound.name.empty()) Sound_Slot_Start(sound.name.c_str(), false, sound.volume, 0, sound.loops_left, 0);
-  }
-  for (const Saved_Sound& sound : state.positional) {
-    if (sound.name.empty()) continue;
-    double d = static_cast<double>(sound.position - view.yaw) * Two_Pi / 8192.0;
-    Sound_Slot_Start(sound.name.c_str(), true, sound.volume, sound.position, sound.loops_left,
-                     static_cast<int>(std::trunc(std::sin(d) * 256.0)));
-  }
+  restart_sounds(saved);
 
+  Run_State& run = Run();
   Warp_Picture_Load(script->warps[run.current_warp], false);
   Zones_Load_Current();
   run.entry_pass = 0;
-  Clock_Set_Last(Clock_Now() - 14);
-  Clock_Set_Delta(14);
+  Frame_Clock_Restart();
   View_Stop_Turning();
 
   Scene_Music& music = Music_State();
-  if (!state.music_name.empty()) {
-    copy_text(music.name, sizeof music.name, state.music_name);
-    music.volume = state.music_volume;
-    Music_Play(music.name, static_cast<int>((static_cast<int64_t>(master) * state.music_volume) >> 8), 0);
+  if (!saved.music_name.empty()) {
+    copy_text(music.name, sizeof music.name, saved.music_name);
+    music.volume = saved.music_volume;
+    Music_Play(music.name, static_cast<int>((static_cast<int64_t>(master) * saved.music_volume) >> 8), 0);
   }
   run.restart_pending = true;
   trace_state("restored");

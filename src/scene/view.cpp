@@ -15,10 +15,12 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/input.h"
+#include "scene/command_rows.h"
 #include "scene/renderer.h"
 #include "scene/runtime.h"
 #include "scene/scene_sound.h"
 #include "scene/script_compiler.h"
+#include "scene/state_resets.h"
 #include "video/animation_step.h"
 #include "zel_vr/zel_vr.h"
 
@@ -28,10 +30,13 @@ constexpr float Pi = 3.14159265f;
 constexpr float Two_Pi = 6.28318531f;
 constexpr int Screen_Pixels = Screen_Width * Screen_Height;
 
-View_State view = {0, 0, 0, 0, 1536, -1, -1, 90.0f};
-bool view_flat = false;
-char print_text[257];
-char print_font[257];
+struct View_File_State {
+  View_State view = {0, 0, 0, 0, 1536, -1, -1, 90.0f};
+  bool flat = false;  // the node is a flat picture
+  char print_text[257] = {};
+  char print_font[257] = {};
+};
+View_File_State state;
 
 // Float to integer toward zero without undefined behaviour for values a damaged
 // zone file may hold.
@@ -46,18 +51,13 @@ int32_t floor_half(int32_t value) { return value >= 0 ? value / 2 : -((-value + 
 // speed a script can write overflows it).
 int64_t effect_step(int64_t speed) { return (speed * Clock_Delta()) >> 4; }
 
-int32_t field_int(const char* line, int index) {
-  char field[Script_Field_Size];
-  Field_Get(line, index, field);
-  return Str_To_Int(field);
-}
-
 int32_t wrap_pitch(int32_t value) {
   int32_t p = value & 8191;
   return p > 4095 ? p - 8192 : p;
 }
 
 void eased_turn_and_zoom(int32_t p, int32_t y, bool turn, float zoom_to, bool zoom, int32_t speed) {
+  View_State& view = state.view;
   std::vector<float> easing;
   View_Build_Easing(easing);
   int32_t target_pitch = p & 8191;
@@ -163,13 +163,15 @@ void draw_cursor_pixels(const Picture* cursor, int32_t left, int32_t top) {
 
 }  // namespace
 
-View_State& View() { return view; }
+View_State& View() { return state.view; }
 
-void View_Set_Flat(bool flat) { view_flat = flat; }
-bool View_Is_Flat() { return view_flat; }
+void View_State_Reset() { state = View_File_State{}; }
+
+void View_Set_Flat(bool flat) { state.flat = flat; }
+bool View_Is_Flat() { return state.flat; }
 
 void View_Draw(int32_t pitch, int32_t yaw, float fov) {
-  if (view_flat) {
+  if (state.flat) {
     Picture_Draw(Node_Picture(), 0, 0);
     return;
   }
@@ -180,7 +182,7 @@ void View_Draw(int32_t pitch, int32_t yaw, float fov) {
   renderer->Draw(Screen_Buffer(), horizontal, vertical, 0.0f, fov * 0.01745328f);
 }
 
-void View_Draw_Current() { View_Draw(view.pitch, view.yaw, view.fov); }
+void View_Draw_Current() { View_Draw(state.view.pitch, state.view.yaw, state.view.fov); }
 
 void View_Build_Easing(std::vector<float>& table) {
   table.resize(4096);
@@ -233,8 +235,8 @@ bool Zone_Contains_Point(const Zone& zone, int32_t x, int32_t y) {
 }
 
 int Zone_Hit(Zone& zone) {
-  bool inside = view_flat ? Zone_Contains_Point(zone, Input().mouse_x, Input().mouse_y)
-                          : Zone_Contains_View(zone, view.yaw, view.pitch);
+  bool inside = state.flat ? Zone_Contains_Point(zone, Input().mouse_x, Input().mouse_y)
+                           : Zone_Contains_View(zone, state.view.yaw, state.view.pitch);
   zone.state = inside ? 2 : 1;
   return zone.state;
 }
@@ -262,11 +264,12 @@ std::vector<Zone> Zone_File_Load(const char* name) {
 void View_Stop_Turning() {
   Input().mouse_dx = 0;
   Input().mouse_dy = 0;
-  view.pitch_speed = 0;
-  view.yaw_speed = 0;
+  state.view.pitch_speed = 0;
+  state.view.yaw_speed = 0;
 }
 
 void View_Turn() {
+  View_State& view = state.view;
   int32_t pan_speed = Engine_Params().pan_speed;
   const Input_State& input = Input();
   view.yaw_speed += static_cast<int32_t>((static_cast<int64_t>(pan_speed) * input.mouse_dx) >> 8);
@@ -278,7 +281,7 @@ void View_Turn() {
     if (v >= -1 && v <= 1) v = 0;
     *s = v;
   }
-  if (!view_flat) {
+  if (!state.flat) {
     view.pitch += static_cast<int32_t>((static_cast<int64_t>(view.pitch_speed) * Clock_Delta()) >> 4);
     view.yaw += static_cast<int32_t>((static_cast<int64_t>(view.yaw_speed) * Clock_Delta()) >> 4);
   }
@@ -294,7 +297,7 @@ void Cursor_Draw(const Picture* cursor) {
   if (cursor == nullptr || cursor->bits_per_pixel != 16 || cursor->pixels == nullptr || cursor->pack_method != 0) {
     return;
   }
-  if (view_flat) {
+  if (state.flat) {
     draw_cursor_pixels(cursor, Input().mouse_x - floor_half(cursor->width),
                        Input().mouse_y - floor_half(cursor->height));
   } else {
@@ -303,71 +306,113 @@ void Cursor_Draw(const Picture* cursor) {
 }
 
 void Print_Set(const char* text, const char* font) {
-  std::strncpy(print_text, text, sizeof print_text - 1);
-  print_text[sizeof print_text - 1] = 0;
-  for (char* c = print_text; *c; ++c) {
+  std::strncpy(state.print_text, text, sizeof state.print_text - 1);
+  state.print_text[sizeof state.print_text - 1] = 0;
+  for (char* c = state.print_text; *c; ++c) {
     if (*c == '_') *c = ' ';
   }
-  std::strncpy(print_font, font, sizeof print_font - 1);
-  print_font[sizeof print_font - 1] = 0;
+  std::strncpy(state.print_font, font, sizeof state.print_font - 1);
+  state.print_font[sizeof state.print_font - 1] = 0;
 }
 
 void Print_Restore(const char* text, const char* font) {
-  std::strncpy(print_text, text, sizeof print_text - 1);
-  print_text[sizeof print_text - 1] = 0;
-  std::strncpy(print_font, font, sizeof print_font - 1);
-  print_font[sizeof print_font - 1] = 0;
+  std::strncpy(state.print_text, text, sizeof state.print_text - 1);
+  state.print_text[sizeof state.print_text - 1] = 0;
+  std::strncpy(state.print_font, font, sizeof state.print_font - 1);
+  state.print_font[sizeof state.print_font - 1] = 0;
 }
 
-void Print_Clear() {
-  print_text[0] = 0;
-}
+void Print_Clear() { state.print_text[0] = 0; }
 
-const char* Print_Text() { return print_text; }
-const char* Print_Font() { return print_font; }
+const char* Print_Text() { return state.print_text; }
+const char* Print_Font() { return state.print_font; }
 
 void Print_Draw() {
-  if (print_text[0] == 0) return;
-  int32_t length = static_cast<int32_t>(std::strlen(print_text));
-  int32_t y = floor_half(Screen_Height - Font_Height(print_font));
-  int32_t x = floor_half(Screen_Width - Font_Width(print_font) * length);
-  Text_Draw(print_text, x, y, print_font);
+  if (state.print_text[0] == 0) return;
+  int32_t length = static_cast<int32_t>(std::strlen(state.print_text));
+  int32_t y = floor_half(Screen_Height - Font_Height(state.print_font));
+  int32_t x = floor_half(Screen_Width - Font_Width(state.print_font) * length);
+  Text_Draw(state.print_text, x, y, state.print_font);
 }
 
 void Effect_Frame() {
   Print_Draw();
   Animation_Step();
-  Sound_Tick();
+  Scene_Sound_Tick();
   Present_Frame(Screen_Buffer());
 }
 
-bool View_Command(const char* keyword, const char* line) {
-  auto is = [keyword](const char* name) { return std::strcmp(keyword, name) == 0; };
-  if (is("ANGLEXMAX")) {
-    view.pitch_limit = field_int(line, 1);
-  } else if (is("ANGLEYMAX")) {
-    view.yaw_min = field_int(line, 1);
-    view.yaw_max = field_int(line, 2);
-  } else if (is("SETANGLE")) {
-    view.pitch = wrap_pitch(field_int(line, 1));
-    view.yaw = field_int(line, 2);
-  } else if (is("SETNORD")) {
-    view.yaw += field_int(line, 1);
-  } else if (is("SETZOOM")) {
-    view.fov = static_cast<float>(field_int(line, 1));
-  } else if (is("INTERPOLANGLE")) {
-    eased_turn_and_zoom(field_int(line, 1), field_int(line, 2), true, 0.0f, false, field_int(line, 3));
-  } else if (is("INTERPOLZOOM")) {
-    eased_turn_and_zoom(0, 0, false, static_cast<float>(field_int(line, 1)), true, field_int(line, 2));
-  } else if (is("INTERPOLANGLEZOOM")) {
-    eased_turn_and_zoom(field_int(line, 1), field_int(line, 2), true, static_cast<float>(field_int(line, 3)), true,
-                        field_int(line, 4));
-  } else if (is("FADE")) {
-    fade(field_int(line, 1), field_int(line, 2), field_int(line, 3));
-  } else if (is("TRANSFADE")) {
-    transfade(field_int(line, 1));
-  } else {
-    return false;
-  }
-  return true;
+namespace {
+
+Command_Next angle_x_max(const Command_Call& call) {
+  state.view.pitch_limit = Field_Int(call.line, 1);
+  return Command_Next::Go_On;
 }
+
+Command_Next angle_y_max(const Command_Call& call) {
+  state.view.yaw_min = Field_Int(call.line, 1);
+  state.view.yaw_max = Field_Int(call.line, 2);
+  return Command_Next::Go_On;
+}
+
+Command_Next set_angle(const Command_Call& call) {
+  state.view.pitch = wrap_pitch(Field_Int(call.line, 1));
+  state.view.yaw = Field_Int(call.line, 2);
+  return Command_Next::Go_On;
+}
+
+Command_Next set_north(const Command_Call& call) {
+  state.view.yaw += Field_Int(call.line, 1);
+  return Command_Next::Go_On;
+}
+
+Command_Next set_zoom(const Command_Call& call) {
+  state.view.fov = static_cast<float>(Field_Int(call.line, 1));
+  return Command_Next::Go_On;
+}
+
+Command_Next interpolate_angle(const Command_Call& call) {
+  const char* line = call.line;
+  eased_turn_and_zoom(Field_Int(line, 1), Field_Int(line, 2), true, 0.0f, false, Field_Int(line, 3));
+  return Command_Next::Go_On;
+}
+
+Command_Next interpolate_zoom(const Command_Call& call) {
+  const char* line = call.line;
+  eased_turn_and_zoom(0, 0, false, static_cast<float>(Field_Int(line, 1)), true, Field_Int(line, 2));
+  return Command_Next::Go_On;
+}
+
+Command_Next interpolate_angle_zoom(const Command_Call& call) {
+  const char* line = call.line;
+  eased_turn_and_zoom(Field_Int(line, 1), Field_Int(line, 2), true, static_cast<float>(Field_Int(line, 3)), true,
+                      Field_Int(line, 4));
+  return Command_Next::Go_On;
+}
+
+Command_Next fade_command(const Command_Call& call) {
+  fade(Field_Int(call.line, 1), Field_Int(call.line, 2), Field_Int(call.line, 3));
+  return Command_Next::Go_On;
+}
+
+Command_Next transfade_command(const Command_Call& call) {
+  transfade(Field_Int(call.line, 1));
+  return Command_Next::Go_On;
+}
+
+constexpr Command_Row view_rows[] = {
+    {"ANGLEXMAX", angle_x_max},
+    {"ANGLEYMAX", angle_y_max},
+    {"SETANGLE", set_angle},
+    {"SETNORD", set_north},
+    {"SETZOOM", set_zoom},
+    {"INTERPOLANGLE", interpolate_angle},
+    {"INTERPOLZOOM", interpolate_zoom},
+    {"INTERPOLANGLEZOOM", interpolate_angle_zoom},
+    {"FADE", fade_command},
+    {"TRANSFADE", transfade_command},
+};
+
+}  // namespace
+
+std::span<const Command_Row> View_Command_Rows() { return view_rows; }

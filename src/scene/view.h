@@ -3,7 +3,10 @@
 // cursor and PRINT overlay, and the FADE and TRANSFADE transitions.
 #pragma once
 #include <cstdint>
+#include <span>
 #include <vector>
+
+#include "scene/command_rows.h"
 
 struct Picture;
 
@@ -65,9 +68,9 @@ const char* Print_Font();
 void Print_Restore(const char* text, const char* font);  // stored as given
 
 // The view and effect commands of a test (ANGLEXMAX, ANGLEYMAX, SETANGLE, SETNORD,
-// SETZOOM, INTERPOLANGLE, INTERPOLZOOM, INTERPOLANGLEZOOM, FADE, TRANSFADE).
-// True when `line` was one of them (and ran).
-bool View_Command(const char* keyword, const char* line);
+// SETZOOM, INTERPOLANGLE, INTERPOLZOOM, INTERPOLANGLEZOOM, FADE, TRANSFADE) as
+// rows of the runtime's command table.
+std::span<const Command_Row> View_Command_Rows();
 
 // Completes an effect frame: PRINT overlay, animation step, sound tick, present.
 void Effect_Frame();

@@ -9,7 +9,7 @@
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/trace.h"
-#include "scene/run_state.h"
+#include "scene/runtime.h"
 #include "scene/script_compiler.h"
 
 namespace {
@@ -22,10 +22,13 @@ struct Step {
   std::string name;
 };
 
-std::vector<Step> steps;
-size_t next_step = 0;
-int64_t frames_to_wait = 0;
-int32_t turn_dx = 0, turn_dy = 0, turn_frames = 0;
+struct Tour_State {
+  std::vector<Step> steps;
+  size_t next_step = 0;
+  int64_t frames_to_wait = 0;
+  int32_t turn_dx = 0, turn_dy = 0, turn_frames = 0;  // the motion of a turn step and its frames left
+};
+Tour_State state;
 
 constexpr uint64_t Counts_Per_Frame = 10000000 / 60;
 
@@ -41,7 +44,7 @@ void press_key(int32_t vk) {
 bool showing_node(const std::string& name) {
   Scene_Script* script = Script_Current();
   if (script == nullptr) return false;
-  int32_t current = Run().current_warp;
+  int32_t current = Runtime_Current_Warp();
   if (current < 0 || current >= script->warp_count) return false;
   const char* picture = script->warps[current].picture_name;
   return picture != nullptr && Str_Compare_No_Case(picture, name.c_str()) == 0;
@@ -57,10 +60,10 @@ bool parse_int(std::istringstream& in, int32_t* value) {
 }  // namespace
 
 bool Tour_Parse(const std::string& text, std::string* error) {
-  steps.clear();
-  next_step = 0;
-  frames_to_wait = 0;
-  turn_frames = 0;
+  state.steps.clear();
+  state.next_step = 0;
+  state.frames_to_wait = 0;
+  state.turn_frames = 0;
   std::istringstream lines(text);
   std::string line;
   int number = 0;
@@ -99,10 +102,10 @@ bool Tour_Parse(const std::string& text, std::string* error) {
     if (ok && (in >> extra)) ok = false;
     if (!ok) {
       if (error) *error = "tour line " + std::to_string(number) + " not understood: " + line;
-      steps.clear();
+      state.steps.clear();
       return false;
     }
-    steps.push_back(step);
+    state.steps.push_back(step);
   }
   return true;
 }
@@ -124,29 +127,33 @@ void Tour_Start() {
   Clock_Set_Virtual_Step(Counts_Per_Frame);
 }
 
-bool Tour_Running() { return next_step < steps.size() || turn_frames > 0 || frames_to_wait > 0; }
+void Tour_State_Reset() { state = Tour_State{}; }
+
+bool Tour_Running() {
+  return state.next_step < state.steps.size() || state.turn_frames > 0 || state.frames_to_wait > 0;
+}
 
 void Tour_Frame(uint64_t frame) {
-  if (turn_frames > 0) {
-    --turn_frames;
-    inject(Platform_Event_Type::Mouse_Motion, turn_dx, turn_dy);
+  if (state.turn_frames > 0) {
+    --state.turn_frames;
+    inject(Platform_Event_Type::Mouse_Motion, state.turn_dx, state.turn_dy);
     return;
   }
-  if (frames_to_wait > 0) {
-    --frames_to_wait;
+  if (state.frames_to_wait > 0) {
+    --state.frames_to_wait;
     return;
   }
-  while (next_step < steps.size()) {
-    const Step& step = steps[next_step];
+  while (state.next_step < state.steps.size()) {
+    const Step& step = state.steps[state.next_step];
     switch (step.kind) {
       case Step_Kind::Node:
         if (!showing_node(step.name)) return;
         break;
       case Step_Kind::Wait:
-        frames_to_wait = step.count;
-        ++next_step;
-        if (frames_to_wait > 0) {
-          --frames_to_wait;  // this frame counts
+        state.frames_to_wait = step.count;
+        ++state.next_step;
+        if (state.frames_to_wait > 0) {
+          --state.frames_to_wait;  // this frame counts
           return;
         }
         continue;
@@ -165,12 +172,12 @@ void Tour_Frame(uint64_t frame) {
         break;
       case Step_Kind::Turn:
         // One motion now and one on each following frame; later steps wait.
-        turn_dx = step.a;
-        turn_dy = step.b;
-        ++next_step;
+        state.turn_dx = step.a;
+        state.turn_dy = step.b;
+        ++state.next_step;
         if (step.count == 0) continue;
-        turn_frames = step.count - 1;
-        inject(Platform_Event_Type::Mouse_Motion, turn_dx, turn_dy);
+        state.turn_frames = step.count - 1;
+        inject(Platform_Event_Type::Mouse_Motion, state.turn_dx, state.turn_dy);
         return;
       case Step_Kind::Close:
         inject(Platform_Event_Type::Quit, 0);
@@ -179,6 +186,6 @@ void Tour_Frame(uint64_t frame) {
         Trace_Line("tour shot %s %llu", step.name.c_str(), static_cast<unsigned long long>(frame));
         break;
     }
-    ++next_step;
+    ++state.next_step;
   }
 }

@@ -26,3 +26,5 @@ void Tour_Start();
 void Tour_Frame(uint64_t frame);
 // True while steps remain.
 bool Tour_Running();
+// Forgets every step: the state of a fresh process.
+void Tour_State_Reset();

@@ -9,9 +9,11 @@
 
 #include "platform/input.h"
 #include "platform/trace.h"
+#include "scene/command_rows.h"
 #include "scene/run_script.h"
-#include "scene/run_state.h"
 #include "scene/runtime.h"
+#include "scene/scene_sound.h"
+#include "scene/script_compiler.h"
 #include "scene/view.h"
 #include "sound/sound.h"
 #include "support/temp_dir.h"
@@ -175,4 +177,33 @@ TEST_F(RuntimeTest, ScriptWithoutNodesEndsAtOnce) {
 TEST_F(RuntimeTest, WarpWithoutNameLoadsNothingAndRuns) {
   std::vector<std::string> trace = run("[WARP]\n[TEST] -1\nEND\n");
   EXPECT_TRUE(contains_in_order(trace, {"node 0 ", "cmd END", "end"})) << testing::PrintToString(trace);
+}
+
+// Every keyword the compiler keeps runs through exactly one row of the three
+// command tables, except the control flow the test loop handles itself and the
+// two keywords that do nothing. Keywords match exactly: case and length count.
+TEST(SceneCommands, EveryKeptKeywordHasExactlyOneRow) {
+  const std::vector<std::string> control = {"GOSUB", "RETURN", "END", "IFOR", "IFAND", "LABEL", "ENDPLUGIN"};
+  const std::vector<std::string> rows = {
+      "ANGLEXMAX", "ANGLEYMAX",   "SETANGLE",    "SETNORD",     "INTERPOLANGLE", "SETZOOM",    "INTERPOLZOOM",
+      "INTERPOLANGLEZOOM",        "FADE",        "TRANSFADE",   "SET",           "NOT",        "PRINT",
+      "SETCURSOR", "HIDECURSOR",  "SETCURSORDEFAULT",           "PLAYVIDEO",     "PLAYMUSIQUE", "STOPMUSIQUE",
+      "PLAYSOUND", "STOPSOUND",   "PLAYSOUND3D", "STOPSOUND3D", "PLAYRNDSOUND",  "GOTOWARP",   "LOCKKEY",
+      "UNLOCKKEY", "PLUGIN"};
+  for (const std::string& keyword : control) {
+    EXPECT_TRUE(Script_Keyword_Known(keyword.c_str())) << keyword;
+    EXPECT_EQ(Scene_Command_Find(keyword.c_str()), nullptr) << keyword;
+  }
+  for (const std::string& keyword : rows) {
+    EXPECT_TRUE(Script_Keyword_Known(keyword.c_str())) << keyword;
+    const Command_Row* row = Scene_Command_Find(keyword.c_str());
+    ASSERT_NE(row, nullptr) << keyword;
+    EXPECT_STREQ(row->keyword, keyword.c_str());
+    int tables = (Command_Find(View_Command_Rows(), keyword.c_str()) != nullptr) +
+                 (Command_Find(Scene_Sound_Command_Rows(), keyword.c_str()) != nullptr);
+    EXPECT_LE(tables, 1) << keyword;
+  }
+  for (const char* other : {"set", "SETCURSO", "SETCURSORS", "PLAYSOUND3", "", "LABEL", "BOGUS"}) {
+    EXPECT_EQ(Scene_Command_Find(other), nullptr) << other;
+  }
 }

@@ -23,6 +23,14 @@ namespace {
 
 constexpr int16_t Level = 8000;
 
+// Runs a sound command through its row; false when the keyword has none.
+bool sound_command(const char* keyword, const char* line, bool entry_test) {
+  const Command_Row* row = Command_Find(Scene_Sound_Command_Rows(), keyword);
+  if (row == nullptr) return false;
+  row->run(Command_Call{line, entry_test});
+  return true;
+}
+
 class SceneSoundTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -33,7 +41,6 @@ class SceneSoundTest : public testing::Test {
     dir_.write("HUM.WAV", wav_file(1, 44100, 16, pcm16(std::vector<int16_t>(2000, Level))));
     dir_.write("BIRD.WAV", wav_file(1, 44100, 16, pcm16(std::vector<int16_t>(500, Level))));
     saved_params_ = Engine_Params();
-    saved_view_ = View();
     Engine_Params() = Engine_Parameters{255, 100, 255};
     View().yaw = 0;
     View().pitch = 0;
@@ -48,7 +55,7 @@ class SceneSoundTest : public testing::Test {
     Scene_Sound_End();
     Sound_Set_Pull_Sink(nullptr, nullptr);
     Engine_Params() = saved_params_;
-    View() = saved_view_;
+    Scene_State_Reset();
     EXPECT_EQ(chdir(old_dir_), 0);
     free(old_dir_);
   }
@@ -63,7 +70,7 @@ class SceneSoundTest : public testing::Test {
   }
   // One frame's worth of sound: the tick, then the frame's 30 ms mixed.
   void frame() {
-    Sound_Tick();
+    Scene_Sound_Tick();
     output_.clear();
     Clock_Tick();
   }
@@ -71,33 +78,32 @@ class SceneSoundTest : public testing::Test {
   Temp_Dir dir_;
   char* old_dir_ = nullptr;
   Engine_Parameters saved_params_{};
-  View_State saved_view_{};
   std::vector<int16_t> output_;  // what the last frame mixed
 };
 
 }  // namespace
 
 TEST_F(SceneSoundTest, EntryTestStartsANamePlayingOnlyOnceOtherTestsAgain) {
-  EXPECT_TRUE(Sound_Command("PLAYSOUND", "PLAYSOUND,HUM.WAV,200,0", true));
+  EXPECT_TRUE(sound_command("PLAYSOUND", "PLAYSOUND,HUM.WAV,200,0", true));
   EXPECT_EQ(playing(Sound_Slots()), 1);
   // The name compares without regard to case.
-  Sound_Command("PLAYSOUND", "PLAYSOUND,hum.wav,200,0", true);
+  sound_command("PLAYSOUND", "PLAYSOUND,hum.wav,200,0", true);
   EXPECT_EQ(playing(Sound_Slots()), 1);
-  Sound_Command("PLAYSOUND", "PLAYSOUND,HUM.WAV,200,0", false);
+  sound_command("PLAYSOUND", "PLAYSOUND,HUM.WAV,200,0", false);
   EXPECT_EQ(playing(Sound_Slots()), 2);
   // Positional slots are checked among themselves only.
-  Sound_Command("PLAYSOUND3D", "PLAYSOUND3D,HUM.WAV,200,0,0", true);
-  Sound_Command("PLAYSOUND3D", "PLAYSOUND3D,HUM.WAV,200,0,0", true);
+  sound_command("PLAYSOUND3D", "PLAYSOUND3D,HUM.WAV,200,0,0", true);
+  sound_command("PLAYSOUND3D", "PLAYSOUND3D,HUM.WAV,200,0,0", true);
   EXPECT_EQ(playing(Sound3D_Slots()), 1);
   EXPECT_EQ(playing(Sound_Slots()), 2);
   // A file that does not load takes no slot; STOPSOUND frees every copy.
-  Sound_Command("PLAYSOUND", "PLAYSOUND,NONE.WAV,200,0", false);
+  sound_command("PLAYSOUND", "PLAYSOUND,NONE.WAV,200,0", false);
   EXPECT_EQ(playing(Sound_Slots()), 2);
-  Sound_Command("STOPSOUND", "STOPSOUND,HUM.WAV", false);
+  sound_command("STOPSOUND", "STOPSOUND,HUM.WAV", false);
   EXPECT_EQ(playing(Sound_Slots()), 0);
   EXPECT_EQ(playing(Sound3D_Slots()), 1);
   // The slot keeps the fields masked as the command gives them.
-  Sound_Command("PLAYSOUND3D", "PLAYSOUND3D,BIRD.WAV,300,9000,8193", false);
+  sound_command("PLAYSOUND3D", "PLAYSOUND3D,BIRD.WAV,300,9000,8193", false);
   const Sound_Slot* bird = nullptr;
   for (int i = 0; i < 8; ++i)
     if (Sound3D_Slots()[i].channel != 0 && std::string(Sound3D_Slots()[i].name) == "BIRD.WAV") bird = &Sound3D_Slots()[i];
@@ -123,7 +129,7 @@ TEST_F(SceneSoundTest, LoopsAreCountedWhenThePlayPositionWrapsBack) {
     std::string line = c.line;
     std::string keyword = line.substr(0, line.find(','));
     Scene_Sound_Stop_All();
-    Sound_Command(keyword.c_str(), line.c_str(), false);
+    sound_command(keyword.c_str(), line.c_str(), false);
     const Sound_Slot* slots = keyword == "PLAYSOUND" ? Sound_Slots() : Sound3D_Slots();
     ASSERT_EQ(playing(slots), 1) << c.line;
     int frames = 0;
@@ -162,7 +168,7 @@ TEST_F(SceneSoundTest, PositionalSlotsTakePanAndVolumeFromTheView) {
     View().yaw = c.yaw;
     View().pitch = c.pitch;
     std::string line = "PLAYSOUND3D,HUM.WAV,255," + std::to_string(c.position) + ",0";
-    Sound_Command("PLAYSOUND3D", line.c_str(), false);
+    sound_command("PLAYSOUND3D", line.c_str(), false);
     frame();
     int32_t left, right;
     Mixer_Gains(Sound_Volume_To_Hundredths((c.volume * 255) >> 8), Sound_Pan_To_Hundredths(c.pan), &left, &right);
@@ -175,7 +181,7 @@ TEST_F(SceneSoundTest, PositionalSlotsTakePanAndVolumeFromTheView) {
   Engine_Params().sound3d_depth = 0;
   Engine_Params().master_volume = 128;
   View().yaw = 0;
-  Sound_Command("PLAYSOUND3D", "PLAYSOUND3D,HUM.WAV,255,4096,0", false);
+  sound_command("PLAYSOUND3D", "PLAYSOUND3D,HUM.WAV,255,4096,0", false);
   frame();
   int32_t left, right;
   Mixer_Gains(Sound_Volume_To_Hundredths((255 * 128) >> 8), 0, &left, &right);
@@ -184,10 +190,10 @@ TEST_F(SceneSoundTest, PositionalSlotsTakePanAndVolumeFromTheView) {
 }
 
 TEST_F(SceneSoundTest, RandomSoundFrequencyFieldDependsOnTheTest) {
-  Sound_Command("PLAYRNDSOUND", "PLAYRNDSOUND,BIRD.WAV,200,40", true);
-  Sound_Command("PLAYRNDSOUND", "PLAYRNDSOUND,BIRD.WAV,200,40", false);
-  Sound_Command("PLAYRNDSOUND", "PLAYRNDSOUND,BIRD.WAV,200,40,77", false);
-  Sound_Command("PLAYRNDSOUND", "PLAYRNDSOUND,BIRD.WAV,456,300,300", true);
+  sound_command("PLAYRNDSOUND", "PLAYRNDSOUND,BIRD.WAV,200,40", true);
+  sound_command("PLAYRNDSOUND", "PLAYRNDSOUND,BIRD.WAV,200,40", false);
+  sound_command("PLAYRNDSOUND", "PLAYRNDSOUND,BIRD.WAV,200,40,77", false);
+  sound_command("PLAYRNDSOUND", "PLAYRNDSOUND,BIRD.WAV,456,300,300", true);
   struct Want {
     int32_t volume, frequency;
   } want[] = {{200, 40}, {200, 0}, {200, 77}, {456 & 255, 300 & 255}};

@@ -40,13 +40,12 @@ TEST(SceneState, BlockLayoutAndSize) {
   Script_Current()->bools[4].value = 123;
   Script_Current()->warps[1].tests[1].cursor_name[0] = 'Q';
   Script_Current()->warps[1].tests[1].cursor_name[1] = 0;
-  std::strcpy(::Run().key_warps[11], "MENU");
-  std::strcpy(::Run().key_warps[12], "NOT STORED");
+  std::strcpy(::Run().key_warps[Key_Slot_Enter], "MENU");
+  std::strcpy(::Run().key_warps[Key_Slot_Right_Click], "NOT STORED");
   ::Run().return_warp = 1;
 
   // A sound that stops by itself is written with an empty name; one that loops
   // for ever keeps it.
-  Sound_Slot saved_plain = Sound_Slots()[0], saved_positional = Sound3D_Slots()[7];
   std::strcpy(Sound_Slots()[0].name, "COUNTED.WAV");
   Sound_Slots()[0].loops_left = 3;
   Sound_Slots()[0].volume = 150;
@@ -76,9 +75,7 @@ TEST(SceneState, BlockLayoutAndSize) {
   EXPECT_EQ(int_at(data, last_positional + 257), 4000);
   EXPECT_EQ(last_positional + 269, size);
 
-  Sound_Slots()[0] = saved_plain;
-  Sound3D_Slots()[7] = saved_positional;
-  Script_Free();
+  Scene_State_Reset();
 }
 
 TEST(SceneState, BlocksThatDoNotFitAreRefused) {
@@ -103,5 +100,5 @@ TEST(SceneState, BlocksThatDoNotFitAreRefused) {
   // The same block under another script (one boolean more) does not fit either.
   compile(three_nodes + "[BOOL] B6\n");
   EXPECT_EQ(Scene_State_Restore(good.data(), good.size()), -1);
-  Script_Free();
+  Scene_State_Reset();
 }

@@ -100,7 +100,6 @@ TEST(ZoneHit, FlatBoundsAreWholePixelsAndIncluded) {
 }
 
 TEST(ZoneHit, HitSetsTheStateFromTheViewOrTheMouse) {
-  View_State saved = View();
   Zone zone = units_zone(100, 200, -50, 50);
   View_Set_Flat(false);
   View().yaw = 150;
@@ -118,8 +117,7 @@ TEST(ZoneHit, HitSetsTheStateFromTheViewOrTheMouse) {
   EXPECT_EQ(Zone_Hit(flat), 2);
   Input().mouse_x = 201;
   EXPECT_EQ(Zone_Hit(flat), 1);
-  View_Set_Flat(false);
-  View() = saved;
+  Scene_State_Reset();
 }
 
 TEST(ZoneSnap, AnglesFallOnTheGridOfTheView) {
@@ -194,7 +192,6 @@ TEST(ZoneFile, CountThenFourFloatsAndOnlyCompleteRecords) {
 }
 
 TEST(ViewTurn, MouseSpeedDampingAndLimits) {
-  View_State saved = View();
   int32_t saved_pan = Engine_Params().pan_speed;
   struct Case {
     const char* what;
@@ -245,8 +242,7 @@ TEST(ViewTurn, MouseSpeedDampingAndLimits) {
   EXPECT_EQ(View().pitch_speed, 0);
   EXPECT_EQ(Input().mouse_dx, 0);
   EXPECT_EQ(Input().mouse_dy, 0);
-  View_Set_Flat(false);
-  View() = saved;
+  Scene_State_Reset();
   Engine_Params().pan_speed = saved_pan;
 }
 
@@ -291,7 +287,9 @@ class EffectTest : public testing::Test {
   bool run(const std::string& line) {
     std::string keyword = line.substr(0, line.find(','));
     try {
-      EXPECT_TRUE(View_Command(keyword.c_str(), line.c_str()));
+      const Command_Row* row = Command_Find(View_Command_Rows(), keyword.c_str());
+      EXPECT_NE(row, nullptr) << keyword;
+      if (row != nullptr) row->run(Command_Call{line.c_str(), false});
     } catch (const Runaway&) {
       return false;
     }

@@ -85,3 +85,20 @@ TEST(Tour, CloseStepAsksTheProgramToEnd) {
   Display_Reset_State();
   EXPECT_FALSE(Quit_Requested());
 }
+
+// A reset forgets the steps, a turn under way and a wait: nothing is injected.
+TEST(Tour, ResetForgetsEveryStep) {
+  for (const char* text : {"wait 5\nkey 27\n", "turn 3 0 4\nclick\n", "node NOWHERE.PAN\n"}) {
+    ASSERT_TRUE(Tour_Parse(text, nullptr));
+    Tour_Frame(1);
+    ASSERT_TRUE(Tour_Running()) << text;
+    Tour_State_Reset();
+    EXPECT_FALSE(Tour_Running()) << text;
+    Input_Update();  // takes what frame 1 injected
+    Tour_Frame(2);
+    Input_Update();
+    EXPECT_EQ(Input().mouse_dx, 0) << text;
+    EXPECT_EQ(Input().left_button, 0) << text;
+    EXPECT_EQ(Input().key, 0) << text;
+  }
+}
