@@ -19,6 +19,7 @@
 #include "smacker_writer.h"
 #include "support/temp_dir.h"
 #include "video/node_picture.h"
+#include "video/video_state.h"
 #include "video_file_writer.h"
 
 namespace {
@@ -84,10 +85,9 @@ class MovieTest : public testing::Test {
     scheduled.clear();
   }
   void TearDown() override {
-    Node_Video_Close();
+    Video_State_Reset();
     Clock_Set_Tick_Listener(nullptr);
     Clock_Use_Virtual_Counter(false);
-    Node_Picture_Replace(nullptr);
   }
 
   std::string lossless(const std::string& name, int frames, int width = 64, int height = 48, int fps = 15) {
