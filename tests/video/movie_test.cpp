@@ -232,6 +232,11 @@ TEST_F(MovieTest, SmackerFilesDecode) {
     SmackNextFrame(smack);
   }
   EXPECT_EQ(smack->FrameNum, 1u);  // the last frame stays current
+  // For a 15-bit display the same frame comes as x-5-5-5: green keeps its top five bits.
+  SmackToBuffer(smack, 4, 0, 32, 8, out.data(), Smack_Format_555);
+  ASSERT_EQ(SmackDoFrame(smack), 0);
+  Colour c = frame_colour(2);
+  EXPECT_EQ(out[4], ((c.r >> 3) << 10) | ((c.g >> 3) << 5) | (c.b >> 3));
   SmackClose(smack);
 }
 

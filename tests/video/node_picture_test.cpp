@@ -9,6 +9,7 @@
 #include "pictures/picture.h"
 #include "roz/roz.h"
 #include "roz_chunk_writer.h"
+#include "video/animation_step.h"
 #include "video/engine_targets.h"
 #include "video/video_state.h"
 #include "scene/runtime.h"
@@ -363,6 +364,28 @@ TEST_F(NodePictureTest, AnimationsLoopEndAndStop) {
   EXPECT_EQ(Anim_Step(slot, panorama_.data(), 16, 256), 1);
   EXPECT_EQ(Anim_Step(slot, panorama_.data(), 16, 256), 0);
   EXPECT_EQ(Block_Anim_Open(slot, "nothing"), 0);
+}
+
+// A reset forgets the animations and the file they come from, frees the node
+// picture, forgets the panorama buffer and stops the waves; twice is harmless.
+TEST_F(NodePictureTest, VideoStateResetReleasesAnimationsAndPictures) {
+  dir_.write("LOOP.ROZ", animated_panorama(true, 0));
+  ASSERT_EQ(Load_Node_Picture("LOOP.ROZ"), 0);
+  ASSERT_EQ(Block_Anim_Open(Anim_Slot_At(0), "door"), 1);
+  Waves_Start();
+  for (int round = 0; round < 2; ++round) {
+    Video_State_Reset();
+    EXPECT_EQ(Anim_Count(), 0);
+    EXPECT_EQ(Anim_Slot_At(0), nullptr);
+    EXPECT_EQ(Node_Picture_Width(), 0);
+    EXPECT_EQ(Node_Picture(), nullptr);
+    EXPECT_EQ(Panorama_Buffer(), nullptr);
+    EXPECT_FALSE(Waves_Active());
+    EXPECT_EQ(Waves_Phase(), 0.0f);
+    Anim_Slot fresh{};
+    fresh.reader = -1;
+    EXPECT_EQ(Block_Anim_Open(&fresh, "door"), 0);
+  }
 }
 
 TEST_F(NodePictureTest, AnimationBlocksOutsideTheTargetEndTheAnimation) {
