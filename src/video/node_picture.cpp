@@ -10,7 +10,6 @@
 #include "files/file.h"
 #include "pictures/picture.h"
 #include "platform/display.h"
-#include "platform/memory.h"
 #include "roz/roz.h"
 #include "video/animation_step.h"
 #include "video/block_animation.h"
@@ -158,10 +157,7 @@ bool load_raw_panorama(const char* name) {
   int got = File_Read(slot, target, zel_vr::Buffer_Pixels * 2);
   File_Close(slot);
   if (got < 0) got = 0;
-  for (int i = 0; i < got / 2; ++i) {
-    uint16_t v = target[i];
-    target[i] = static_cast<uint16_t>((v & 0x1F) + ((v & 0x7FE0) << 1));
-  }
+  for (int i = 0; i < got / 2; ++i) target[i] = Rgb555_To_565(target[i]);
   Block_Anim_Forget();
   return true;
 }
