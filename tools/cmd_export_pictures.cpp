@@ -107,7 +107,7 @@ Anim_Outcome play_animation(const std::vector<uint8_t>& file, const char* anim_n
   Anim_Outcome outcome;
   int index = Anim_Find(anim_name);
   Anim_Slot* slot = Anim_Slot_At(index);
-  if (slot == nullptr || Anim_Open(slot, anim_name) != 1) {
+  if (slot == nullptr || Block_Anim_Open(slot, anim_name) != 1) {
     outcome.damaged = true;
     return outcome;
   }

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "roz/roz.h"
-#include "video/roz_chunk_ids.h"
+#include "platform/byte_order.h"
+#include "video/roz_chunks.h"
 
 namespace roz_chunk {
 
@@ -20,13 +21,15 @@ constexpr uint32_t Anim_Frame = Roz_Anim_Frame;
 constexpr uint32_t Anim_Loop = Roz_Anim_Loop;
 
 inline void put_u32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  uint8_t bytes[4];
+  Store_Le32(bytes, v);
+  out.insert(out.end(), bytes, bytes + 4);
 }
 
 // Appends one chunk: id, size including the 8 header bytes, payload.
 inline void put_chunk(std::vector<uint8_t>& out, uint32_t id, const std::vector<uint8_t>& payload) {
   put_u32(out, id);
-  put_u32(out, static_cast<uint32_t>(payload.size() + 8));
+  put_u32(out, static_cast<uint32_t>(payload.size() + Roz_Chunk_Header_Size));
   out.insert(out.end(), payload.begin(), payload.end());
 }
 
@@ -66,8 +69,9 @@ inline std::vector<uint8_t> picture_file(uint32_t id, const std::vector<uint8_t>
 }
 
 inline void put_anim_header(std::vector<uint8_t>& out, const std::string& name, uint32_t frame_count) {
-  std::vector<uint8_t> payload(32, 0);
-  std::memcpy(payload.data(), name.data(), name.size() < 31 ? name.size() : 31);
+  // The name is cut to leave its NUL in the name field.
+  std::vector<uint8_t> payload(Roz_Anim_Name_Size, 0);
+  std::memcpy(payload.data(), name.data(), name.size() < Roz_Anim_Name_Size - 1 ? name.size() : Roz_Anim_Name_Size - 1);
   put_u32(payload, frame_count);
   put_chunk(out, Anim_Header, payload);
 }

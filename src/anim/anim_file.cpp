@@ -9,6 +9,7 @@
 #include "files/file.h"
 #include "files/pack_methods.h"
 #include "pictures/picture_load.h"
+#include "platform/byte_order.h"
 #include "platform/memory.h"
 
 namespace {
@@ -52,11 +53,6 @@ const int16_t delta_table[256] = {
     29965,  30308,  30653,  31000,  31349,  31700,  32053,  32408,  32765,
 };
 
-uint32_t le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-
 // The header chunks of the MTRD payload, read through the open slot.
 class Header_Reader {
  public:
@@ -84,7 +80,7 @@ class Header_Reader {
   bool u32(const char* tag, uint32_t& value) const {
     uint8_t b[4];
     if (!read(tag, b, 4, 4)) return false;
-    value = le32(b);
+    value = Load_Le32(b);
     return true;
   }
   // An optional field: `fallback` when absent; false only when present but damaged.
@@ -118,11 +114,11 @@ bool read_sound_block(const Header_Reader& r, Header& h) {
     h.rate = 0;
     return true;
   }
-  h.fps = le32(anih);
-  h.rate = le32(anih + 4);
-  h.sound_bits = le32(anih + 8);
-  h.stereo = le32(anih + 12);
-  h.sound_method = le32(anih + 16);
+  h.fps = Load_Le32(anih);
+  h.rate = Load_Le32(anih + 4);
+  h.sound_bits = Load_Le32(anih + 8);
+  h.stereo = Load_Le32(anih + 12);
+  h.sound_method = Load_Le32(anih + 16);
   return true;
 }
 
@@ -136,13 +132,13 @@ bool read_header(const Header_Reader& r, Header& h) {
     std::memcpy(h.name, head, 15);
     // The version stored in "HEAD" replaces the one from "VERS", whatever it
     // is: it alone selects the sound header and the sound form below.
-    h.version = le32(head + 16);
+    h.version = Load_Le32(head + 16);
     if (h.version < 1280 || h.version > 1284) return false;
-    h.width = le32(head + 20);
-    h.height = le32(head + 24);
-    h.bits = le32(head + 28);
-    h.pack = le32(head + 32);
-    h.frames = le32(head + 40);
+    h.width = Load_Le32(head + 20);
+    h.height = Load_Le32(head + 24);
+    h.bits = Load_Le32(head + 28);
+    h.pack = Load_Le32(head + 32);
+    h.frames = Load_Le32(head + 40);
   } else {
     if (!r.find("NAME", payload, size)) return false;
     uint8_t name[255];
@@ -191,10 +187,9 @@ bool read_header(const Header_Reader& r, Header& h) {
 void free_player(Anim_Player* p) {
   if (p->slot >= 0) File_Close(p->slot);
   Picture_Free(p->picture);
-  if (p->sound != nullptr) Mem_Free(p->sound);
+  Sound_Free(p->sound);  // sound_out, when there is one, is the record's samples
   Mem_Free(p->frame_block);
   Mem_Free(p->sound_block);
-  Mem_Free(p->sound_out);
   Mem_Free(p->read_buffer);
   Mem_Free(p);
 }
@@ -287,6 +282,91 @@ bool decode_sound(Anim_Player* p) {
   return true;
 }
 
+// What the header asks of the picture: where its palette and first frame are,
+// and the bytes of one frame (0 for an animation of sound only).
+struct Frame_Plan {
+  bool wanted = false;
+  int pale_start = 0, pale_size = 0, pict_start = 0, pict_size = 0;
+  uint64_t frame_size = 0;
+};
+
+bool plan_frames(const Header_Reader& reader, const Header& h, Frame_Plan& plan) {
+  plan.wanted = h.version < 1284 || (h.bits != 0 && h.frames != 0);
+  if (h.version < 1284 ? (h.bits != 8 && h.bits != 16) : (h.bits != 0 && h.bits != 8 && h.bits != 16)) return false;
+  if (h.frames > INT32_MAX - 1) return false;
+  if (!plan.wanted) return true;
+  if (!reader.find("PALE", plan.pale_start, plan.pale_size) || !reader.find("PICT", plan.pict_start, plan.pict_size))
+    return false;
+  // A picture of 0 x 0 (either side 0) is an animation of sound only.
+  if (h.width > Picture_Max_Side || h.height > Picture_Max_Side) return false;
+  plan.frame_size = static_cast<uint64_t>(h.width) * h.height * (h.bits / 8);
+  uint64_t reachable = static_cast<uint64_t>(plan.pict_size) * (h.pack == 0 ? 1 : Max_Expansion);
+  return plan.frame_size <= Max_Frame_Bytes && plan.frame_size <= reachable;
+}
+
+// What the header asks of the sound: its form and the bytes a "SAMP" payload
+// unpacks to in each frame.
+struct Sound_Plan {
+  bool has_sound = false;
+  int form = Form_Pcm;
+  uint64_t packed = 0;
+};
+
+bool plan_sound(const Header& h, int file_size, Sound_Plan& plan) {
+  plan.has_sound = h.rate != 0 && h.sound_bytes != 0;
+  plan.packed = h.sound_bytes;
+  if (!plan.has_sound) return true;
+  if ((h.sound_bits != 8 && h.sound_bits != 16) || h.stereo > 1) return false;
+  if (h.version == 1280) {
+    plan.form = Form_Delta_8;
+  } else if (h.version == 1284 && h.sound_bits == 16) {
+    plan.form = Form_Delta_Table;
+  }
+  if (plan.form != Form_Pcm) plan.packed = h.sound_bytes / 2;
+  return plan.packed != 0 && h.sound_bytes <= Max_Sound_Bytes &&
+         plan.packed <= static_cast<uint64_t>(file_size) * Max_Expansion;
+}
+
+// The player's picture record (header and palette; the frames live in the frame
+// block) and its frame block. False when the palette cannot be read.
+bool build_picture(Anim_Player* p, const Header& h, const Frame_Plan& plan) {
+  p->pict_start = plan.pict_start;
+  p->pict_size = plan.pict_size;
+  p->frame_size = static_cast<uint32_t>(plan.frame_size);
+  // Created empty: the record's sides are set afterwards, so that it holds no
+  // pixel block of its own.
+  Picture* picture = Picture_Create(h.name[0] ? h.name : "Null_picture", 0, 0, static_cast<int>(h.bits));
+  picture->version = h.version;
+  picture->width = plan.frame_size ? static_cast<int32_t>(h.width) : 0;
+  picture->height = plan.frame_size ? static_cast<int32_t>(h.height) : 0;
+  picture->bits_per_pixel = static_cast<int32_t>(h.bits);
+  picture->pack_method = h.pack;
+  picture->frame_count = p->frame_count;
+  p->picture = picture;
+  if (plan.wanted && plan.pale_size > 0) {
+    int n = plan.pale_size < Picture_Palette_Size ? plan.pale_size : Picture_Palette_Size;
+    File_Seek(p->slot, plan.pale_start, 0);
+    if (File_Read(p->slot, picture->palette, n) != n) return false;
+  }
+  p->frame_block = static_cast<uint8_t*>(Mem_Alloc_Zero(static_cast<uint32_t>(Anim_History + plan.frame_size)));
+  return true;
+}
+
+// The player's sound record and sound block. Delta-coded sound is decoded into
+// the record's own samples; PCM is played from the sound block itself.
+void build_sound(Anim_Player* p, const Header& h, const Sound_Plan& plan) {
+  uint32_t bits = plan.form == Form_Pcm ? h.sound_bits : 16;
+  p->sound = Sound_Create(p->picture->name, h.rate, bits, h.stereo, h.sound_bytes);
+  p->sound_method = h.sound_method;
+  p->sound_bytes = h.sound_bytes;
+  p->sound_packed = static_cast<uint32_t>(plan.packed);
+  p->sound_form = plan.form;
+  p->sound_block = static_cast<uint8_t*>(Mem_Alloc_Zero(static_cast<uint32_t>(Anim_History + plan.packed)));
+  // Until a sound chunk is decoded the frame's sound is silence.
+  std::memset(p->sound_block + Anim_History, silence_byte(p), plan.packed);
+  if (plan.form != Form_Pcm) p->sound_out = p->sound->data;
+}
+
 }  // namespace
 
 int16_t Anim_Delta_Value(uint8_t code) { return delta_table[code]; }
@@ -325,101 +405,34 @@ Anim_Player* Anim_Open(const char* file) {
   File_Open(file, &slot, 1);
   if (File_Error() != 0 || slot < 0) return nullptr;
 
-  auto fail = [&]() -> Anim_Player* {
+  int start = 0, end = file_size;
+  Header h;
+  Frame_Plan frames;
+  Sound_Plan sound;
+  bool playable = Chunk_Find(slot, file_size, "MTRD", &start, &end) == 0;
+  Header_Reader reader(slot, file_size, start + 8, end);
+  playable = playable && read_header(reader, h) && plan_frames(reader, h, frames) && plan_sound(h, file_size, sound);
+  // One read buffer holds any chunk: twice the larger of a frame and a sound block.
+  uint64_t larger = frames.frame_size > sound.packed ? frames.frame_size : sound.packed;
+  uint64_t read_size = 2 * larger + Read_Slack;
+  if (!playable || static_cast<uint64_t>(frames.pict_size) > read_size) {
     File_Close(slot);
     return nullptr;
-  };
-  int start = 0, end = file_size;
-  if (Chunk_Find(slot, file_size, "MTRD", &start, &end) != 0) return fail();
-  Header_Reader reader(slot, file_size, start + 8, end);
-  Header h;
-  if (!read_header(reader, h)) return fail();
-
-  // Picture: which frames exist and how large one is.
-  bool picture_wanted = h.version < 1284 || (h.bits != 0 && h.frames != 0);
-  if (h.version < 1284 ? (h.bits != 8 && h.bits != 16) : (h.bits != 0 && h.bits != 8 && h.bits != 16))
-    return fail();
-  if (h.frames > INT32_MAX - 1) return fail();
-  int pale_start = 0, pale_size = 0, pict_start = 0, pict_size = 0;
-  uint64_t frame_size = 0;
-  if (picture_wanted) {
-    if (!reader.find("PALE", pale_start, pale_size) || !reader.find("PICT", pict_start, pict_size)) return fail();
-    // A picture of 0 x 0 (either side 0) is an animation of sound only.
-    if (h.width > Picture_Max_Side || h.height > Picture_Max_Side) return fail();
-    frame_size = static_cast<uint64_t>(h.width) * h.height * (h.bits / 8);
-    uint64_t reachable = static_cast<uint64_t>(pict_size) * (h.pack == 0 ? 1 : Max_Expansion);
-    if (frame_size > Max_Frame_Bytes || frame_size > reachable) return fail();
   }
-  // Sound: bytes per frame as played and as stored in "SAMP".
-  bool has_sound = h.rate != 0 && h.sound_bytes != 0;
-  int form = Form_Pcm;
-  uint64_t packed = h.sound_bytes;
-  if (has_sound) {
-    if ((h.sound_bits != 8 && h.sound_bits != 16) || h.stereo > 1) return fail();
-    if (h.version == 1280) {
-      form = Form_Delta_8;
-    } else if (h.version == 1284 && h.sound_bits == 16) {
-      form = Form_Delta_Table;
-    }
-    if (form != Form_Pcm) packed = h.sound_bytes / 2;
-    if (packed == 0 || h.sound_bytes > Max_Sound_Bytes ||
-        packed > static_cast<uint64_t>(file_size) * Max_Expansion)
-      return fail();
-  }
-  uint64_t larger = frame_size > packed ? frame_size : packed;
-  uint64_t read_size = 2 * larger + Read_Slack;
-  if (static_cast<uint64_t>(pict_size) > read_size) return fail();
 
   auto* p = static_cast<Anim_Player*>(Mem_Alloc_Zero(sizeof(Anim_Player)));
   p->slot = slot;
   p->file_size = file_size;
   p->payload_start = p->search = start + 8;
   p->payload_end = end;
-  p->pict_start = pict_start;
-  p->pict_size = pict_size;
   p->fps = h.fps;
   p->frame_count = static_cast<int32_t>(h.frames);
-  p->frame_size = static_cast<uint32_t>(frame_size);
-
-  Picture* picture = static_cast<Picture*>(Mem_Alloc_Zero(sizeof(Picture)));
-  Picture_Set_Name(picture, h.name[0] ? h.name : "Null_picture");
-  picture->version = h.version;
-  picture->width = frame_size ? static_cast<int32_t>(h.width) : 0;
-  picture->height = frame_size ? static_cast<int32_t>(h.height) : 0;
-  picture->bits_per_pixel = static_cast<int32_t>(h.bits);
-  picture->pack_method = h.pack;
-  picture->frame_count = p->frame_count;
-  picture->palette = static_cast<uint8_t*>(Mem_Alloc_Zero(Picture_Palette_Size));
-  p->picture = picture;
-  if (picture_wanted && pale_size > 0) {
-    int n = pale_size < Picture_Palette_Size ? pale_size : Picture_Palette_Size;
-    File_Seek(slot, pale_start, 0);
-    if (File_Read(slot, picture->palette, n) != n) {
-      free_player(p);
-      return nullptr;
-    }
-  }
-
-  p->frame_block = static_cast<uint8_t*>(Mem_Alloc_Zero(static_cast<uint32_t>(Anim_History + frame_size)));
-  if (has_sound) {
-    Sound* sound = static_cast<Sound*>(Mem_Alloc_Zero(sizeof(Sound)));
-    std::memcpy(sound->name, picture->name, strnlen(picture->name, sizeof sound->name - 1));  // zeroed
-    sound->version = 256;
-    sound->rate = h.rate;
-    sound->bits = form == Form_Pcm ? h.sound_bits : 16;
-    sound->stereo = h.stereo;
-    sound->size = h.sound_bytes;
-    p->sound = sound;
-    p->sound_method = h.sound_method;
-    p->sound_bytes = h.sound_bytes;
-    p->sound_packed = static_cast<uint32_t>(packed);
-    p->sound_form = form;
-    p->sound_block = static_cast<uint8_t*>(Mem_Alloc_Zero(static_cast<uint32_t>(Anim_History + packed)));
-    // Until a sound chunk is decoded the frame's sound is silence.
-    std::memset(p->sound_block + Anim_History, silence_byte(p), packed);
-    if (form != Form_Pcm) p->sound_out = static_cast<uint8_t*>(Mem_Alloc_Zero(h.sound_bytes));
-  }
   p->read_size = static_cast<uint32_t>(read_size);
+  if (!build_picture(p, h, frames)) {
+    free_player(p);
+    return nullptr;
+  }
+  if (sound.has_sound) build_sound(p, h, sound);
   p->read_buffer = static_cast<uint8_t*>(Mem_Alloc(p->read_size));
   return p;
 }
@@ -438,3 +451,5 @@ int Anim_Next_Frame(Anim_Player* p) {
 void Anim_Close(Anim_Player* player) {
   if (player != nullptr) free_player(player);
 }
+
+void Anim_State_Reset() {}

@@ -27,7 +27,7 @@ struct Anim_Player {
   int32_t accumulator;       // frame time carried over by the player, in ms
   uint8_t* frame_block;      // Anim_History + frame_size bytes; the frame is at the end
   uint8_t* sound_block;      // Anim_History + sound_packed bytes
-  uint8_t* sound_out;        // sound_bytes of 16-bit samples, or null when played as unpacked
+  uint8_t* sound_out;        // sound_bytes of 16-bit samples (the sound record's own), or null when played as unpacked
   uint8_t* read_buffer;      // one chunk payload
   uint32_t read_size;
   int slot;                  // the open file slot
@@ -63,6 +63,10 @@ const uint8_t* Anim_Frame_Sound(const Anim_Player* player);
 // running sum that starts at 0; stereo codes hold all left samples, then all right.
 void Anim_Delta_Decode(const uint8_t* codes, uint32_t count, bool stereo, int16_t* out);
 int16_t Anim_Delta_Value(uint8_t code);
+
+// The animation layer keeps nothing between calls: every player is its caller's,
+// closed with Anim_Close. Here so that every subsystem resets alike.
+void Anim_State_Reset();
 
 // Plays a whole animation file modally into the frame buffer. Flags: bit 0 doubles
 // the size, bit 1 stretches to the whole frame buffer; x = y = -1 centres it.

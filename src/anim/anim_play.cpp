@@ -75,81 +75,99 @@ bool present(int32_t* shown_ms) {
   return Quit_Requested();
 }
 
+// The placement of the player's frames: their sides, and for an 8-bit animation
+// the 16-bit palette and the conversion buffer; the buffer of doubled frames.
+void prepare_placement(Anim_Player* player, Placement& place, int flags) {
+  const Picture* picture = player->picture;
+  place.width = picture->width;
+  place.height = picture->height;
+  size_t count = static_cast<size_t>(place.width) * place.height;
+  if (picture->bits_per_pixel == 8) {
+    Picture_Palette_To_16(player->picture);
+    std::memcpy(place.table, picture->palette + Picture_Palette_Size, sizeof place.table);
+    place.converted = static_cast<uint16_t*>(Mem_Alloc(static_cast<uint32_t>(count * 2)));
+  }
+  if ((flags & 3) == 1) place.zoomed = static_cast<uint16_t*>(Mem_Alloc(static_cast<uint32_t>(count * 8)));
+}
+
+// Waits for the half of the stream that has just played, until it takes this
+// frame's sound; the frames presented meanwhile (still the previous one) advance
+// a pulled mixer. True when Escape was pressed.
+bool wait_for_stream(const uint8_t* samples) {
+  while (Stream_Feed(samples, 255, 0) == 0) {
+    Sound_Refresh();
+    if (present(nullptr)) return true;
+  }
+  return false;
+}
+
+// Without sound the frame stays up until its time has passed; the time beyond
+// it counts toward the next frame. True when Escape was pressed.
+bool show_for_period(Anim_Player* player, int32_t period) {
+  bool escape = false;
+  do {
+    int32_t shown = 0;
+    escape = present(&shown);
+    player->accumulator += shown;
+  } while (!escape && player->accumulator <= period);
+  player->accumulator %= period;
+  return escape;
+}
+
+// One playback: the player, where its frames go and whether its sound streams.
+struct Playback {
+  Anim_Player* player;
+  Placement place;
+  int x, y, flags;
+  bool has_picture;
+  bool streaming = false;
+};
+
+// Shows the frame just decoded, paced by the stream or by the clock. True when
+// playback ends here (Escape).
+bool show_frame(Playback& play, bool first) {
+  Anim_Player* player = play.player;
+  const uint8_t* samples = Anim_Frame_Sound(player);
+  if (play.streaming && wait_for_stream(samples)) return true;
+  if (play.has_picture) place_frame(player, play.place, play.x, play.y, play.flags);
+  const Sound* sound = player->sound;
+  if (first && sound != nullptr) {
+    play.streaming =
+        Stream_Start(samples, sound->rate, sound->bits, sound->stereo, 2 * player->sound_bytes, 255, 0) == 0;
+  }
+  if (play.streaming) return present(nullptr);
+  int32_t period = static_cast<int32_t>(1000 / player->fps);
+  return show_for_period(player, period < 1 ? 1 : period);
+}
+
 }  // namespace
 
 int Anim_Play(const char* file, int x, int y, int flags) {
   Anim_Player* player = Anim_Open(file);
   if (player == nullptr) return -1;
-
-  Placement place;
-  const Picture* picture = player->picture;
-  bool has_picture = player->frame_size != 0;
-  if (has_picture) {
-    place.width = picture->width;
-    place.height = picture->height;
-    size_t count = static_cast<size_t>(place.width) * place.height;
-    if (picture->bits_per_pixel == 8) {
-      Picture_Palette_To_16(player->picture);
-      std::memcpy(place.table, picture->palette + Picture_Palette_Size, sizeof place.table);
-      place.converted = static_cast<uint16_t*>(Mem_Alloc(static_cast<uint32_t>(count * 2)));
-    }
-    if ((flags & 3) == 1) place.zoomed = static_cast<uint16_t*>(Mem_Alloc(static_cast<uint32_t>(count * 8)));
-  }
+  Playback play{player, Placement{}, x, y, flags, player->frame_size != 0, false};
+  if (play.has_picture) prepare_placement(player, play.place, flags);
 
   // The sound device: one that is already on (a scene is running) is used as it
   // is and left on afterwards, with the scene's own channels and music, so the
   // scene keeps its sound. Otherwise it is opened here and shut down at the end.
   bool sound_was_on = Sound_Status() == 0;
-  bool streaming = false;
-  const Sound* sound = player->sound;
-  if (sound != nullptr && !sound_was_on) Sound_Init();
+  bool has_sound = player->sound != nullptr;
+  if (has_sound && !sound_was_on) Sound_Init();
 
-  int32_t period = static_cast<int32_t>(1000 / player->fps);
-  if (period < 1) period = 1;
-  int next = Anim_Next_Frame(player);
   bool first = true;
-  while (next >= 0) {
-    const uint8_t* samples = Anim_Frame_Sound(player);
-    bool escape = false;
-    if (streaming) {
-      // Waits for the half of the stream that has just played; the frames
-      // presented meanwhile (still the previous one) advance a pulled mixer.
-      while (Stream_Feed(samples, 255, 0) == 0) {
-        Sound_Refresh();
-        if (present(nullptr)) {
-          escape = true;
-          break;
-        }
-      }
-      if (escape) break;
-    }
-    if (has_picture) place_frame(player, place, x, y, flags);
-    if (first && sound != nullptr) {
-      streaming = Stream_Start(samples, sound->rate, sound->bits, sound->stereo, 2 * player->sound_bytes, 255, 0) == 0;
-    }
+  for (int next = Anim_Next_Frame(player); next >= 0; next = Anim_Next_Frame(player)) {
+    bool escape = show_frame(play, first);
     first = false;
-    if (streaming) {
-      escape = present(nullptr);
-    } else {
-      // Without sound the frame stays up until its time has passed; the time
-      // beyond it counts toward the next frame.
-      do {
-        int32_t shown = 0;
-        escape = present(&shown);
-        player->accumulator += shown;
-      } while (!escape && player->accumulator <= period);
-      player->accumulator %= period;
-    }
     if (escape || next == 0) break;
-    next = Anim_Next_Frame(player);
   }
 
-  Mem_Free(place.converted);
-  Mem_Free(place.zoomed);
+  Mem_Free(play.place.converted);
+  Mem_Free(play.place.zoomed);
   // Only a stream this player started is stopped: when the scene's music held
   // the stream, Stream_Start failed and the stream is still the music's.
-  if (streaming) Stream_Stop();
-  if (sound != nullptr && !sound_was_on) Sound_Shutdown();
+  if (play.streaming) Stream_Stop();
+  if (has_sound && !sound_was_on) Sound_Shutdown();
   Anim_Close(player);
   return 0;
 }

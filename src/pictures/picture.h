@@ -31,6 +31,10 @@ struct Picture {
 inline uint16_t Rgb_To_565(uint8_t r, uint8_t g, uint8_t b) {
   return static_cast<uint16_t>(((r & 0xF8) << 8) | ((g & 0xFC) << 3) | (b >> 3));
 }
+// x-5-5-5 pixel from 8-bit components (the top bit stays 0).
+inline uint16_t Rgb_To_555(uint8_t r, uint8_t g, uint8_t b) {
+  return static_cast<uint16_t>(((r & 0xF8) << 7) | ((g & 0xF8) << 2) | (b >> 3));
+}
 // 5-6-5 from x-5-5-5: red and green move up one bit, the low green bit is 0.
 inline uint16_t Rgb555_To_565(uint16_t v) {
   return static_cast<uint16_t>(((v & 0x7C00) << 1) | ((v & 0x03E0) << 1) | (v & 0x001F));
@@ -67,3 +71,7 @@ int Picture_To_16(Picture* picture);
 int Picture_Scale(Picture* picture, int new_width, int new_height);
 // Copies name into picture->name, cut to 255 characters.
 void Picture_Set_Name(Picture* picture, const char* name);
+
+// Error-diffuses a true-colour picture (4 bytes a pixel: blue, green, red, unused;
+// width x height, no padding) into 5-6-5 pixels (rows pitch pixels apart).
+void Targa_To_565(const uint8_t* bgrx, int width, int height, uint16_t* out, int pitch);

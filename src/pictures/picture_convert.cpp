@@ -131,3 +131,84 @@ int Picture_Scale(Picture* picture, int new_width, int new_height) {
   picture->height = new_height > 0 ? new_height : 0;
   return unpacked;
 }
+
+// --- Error diffusion of true-colour pictures to 5-6-5 -------------------------
+
+namespace {
+
+int32_t clamp_16_16(int32_t v) { return v < 0 ? 0 : (v > 0xFF0000 ? 0xFF0000 : v); }
+
+// The nearest 5-bit (blue, red) or 6-bit (green) level of a 16.16 value, as the
+// 8-bit value of that level.
+uint8_t level_5(int32_t v) {
+  int32_t i = v >> 16;
+  int32_t q = (i >> 3) + ((i & 7) >= 4 ? 1 : 0);
+  return static_cast<uint8_t>((q > 31 ? 31 : q) * 8);
+}
+uint8_t level_6(int32_t v) {
+  int32_t i = v >> 16;
+  int32_t q = (i >> 2) + ((i & 3) >= 2 ? 1 : 0);
+  return static_cast<uint8_t>((q > 63 ? 63 : q) * 4);
+}
+
+// The three channels as 16.16 planes. Diffusion addresses neighbours as linear
+// offsets without edge tests, so each plane has a margin of one row and one
+// pixel on both sides.
+struct Diffusion_Planes {
+  int width;
+  size_t margin;
+  std::vector<int32_t> planes[3];
+
+  Diffusion_Planes(const uint8_t* bgrx, int w, int h) : width(w), margin(static_cast<size_t>(w) + 1) {
+    size_t count = static_cast<size_t>(w) * h;
+    for (int c = 0; c < 3; ++c) {
+      planes[c].assign(count + 2 * margin, 0);
+      for (size_t i = 0; i < count; ++i) planes[c][margin + i] = static_cast<int32_t>(bgrx[i * 4 + c]) << 16;
+    }
+  }
+  int32_t at(int c, size_t index) const { return planes[c][margin + index]; }
+
+  // Quantises pixel `index` and spreads its error: 7/16 to the next pixel in scan
+  // order, 5/16 below, 3/16 below-behind, 1/16 below-ahead.
+  void diffuse(size_t index, int direction) {
+    for (int c = 0; c < 3; ++c) {
+      int32_t* p = planes[c].data() + margin;
+      int32_t value = clamp_16_16(p[index]);
+      p[index] = value;
+      int32_t level = c == 1 ? level_6(value) : level_5(value);
+      int32_t error = value - (level << 16);
+      int64_t ahead = static_cast<int64_t>(index) + direction;
+      int64_t below = static_cast<int64_t>(index) + width;
+      p[ahead] += (error * 7) >> 4;
+      p[below] += (error * 5) >> 4;
+      p[below - direction] += (error * 3) >> 4;
+      p[below + direction] += error >> 4;
+    }
+  }
+};
+
+}  // namespace
+
+void Targa_To_565(const uint8_t* bgrx, int width, int height, uint16_t* out, int pitch) {
+  if (width <= 0 || height <= 0) return;
+  Diffusion_Planes planes(bgrx, width, height);
+  // Serpentine order over every row but the last, skipping the last column both
+  // ways: even rows left to right, odd rows right to left.
+  for (int y = 0; y + 1 < height; ++y) {
+    size_t row = static_cast<size_t>(y) * width;
+    if ((y & 1) == 0) {
+      for (int x = 0; x < width - 1; ++x) planes.diffuse(row + x, 1);
+    } else {
+      for (int x = width - 2; x >= 0; --x) planes.diffuse(row + x, -1);
+    }
+  }
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      size_t i = static_cast<size_t>(y) * width + x;
+      uint8_t red = level_5(clamp_16_16(planes.at(2, i)));
+      uint8_t green = level_6(clamp_16_16(planes.at(1, i)));
+      uint8_t blue = level_5(clamp_16_16(planes.at(0, i)));
+      out[static_cast<size_t>(y) * pitch + x] = Rgb_To_565(red, green, blue);
+    }
+  }
+}

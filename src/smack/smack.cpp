@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "files/file.h"
+#include "pictures/picture.h"
 #include "platform/clock.h"
 #include "platform/memory.h"
 #include "sound/sound.h"
@@ -29,7 +30,10 @@ extern "C" {
 
 namespace {
 
-bool sound_to_mixer = false;
+struct Smack_State {
+  bool sound_to_mixer = false;  // movies opened from now on play their sound
+};
+Smack_State state;
 
 // Movies larger than this are refused; sound beyond this many bytes is dropped.
 constexpr int Max_Side = 4096;
@@ -242,7 +246,7 @@ bool scan_file(const char* name, uint32_t* frames, Sound** sound) {
   int audio_stream = -1;
   AVCodecContext* audio = nullptr;
   Sound_Collector collector;
-  if (video_stream >= 0 && sound_to_mixer) {
+  if (video_stream >= 0 && state.sound_to_mixer) {
     audio = open_decoder(in.format, AVMEDIA_TYPE_AUDIO, &audio_stream);
     if (audio != nullptr && !collector.start(audio)) avcodec_free_context(&audio);
   }
@@ -315,9 +319,7 @@ void write_picture(Smack_Decoder* d) {
     for (int x = 0; x < d->rgb_width; ++x, in += 3) {
       uint64_t column = static_cast<uint64_t>(d->left) + x;
       if (column >= columns) break;
-      uint16_t pixel = is_555 ? static_cast<uint16_t>(((in[0] & 0xF8) << 7) | ((in[1] & 0xF8) << 2) | (in[2] >> 3))
-                              : static_cast<uint16_t>(((in[0] & 0xF8) << 8) | ((in[1] & 0xFC) << 3) | (in[2] >> 3));
-      out[column] = pixel;
+      out[column] = is_555 ? Rgb_To_555(in[0], in[1], in[2]) : Rgb_To_565(in[0], in[1], in[2]);
     }
   }
 }
@@ -397,7 +399,9 @@ void free_decoder(Smack_Decoder* d) { delete d; }
 
 #endif
 
-void SmackSoundUseDirectSound(bool use_mixer) { sound_to_mixer = use_mixer; }
+void SmackSoundUseDirectSound(bool use_mixer) { state.sound_to_mixer = use_mixer; }
+
+void Smack_State_Reset() { state = Smack_State{}; }
 
 uint32_t SmackDDSurfaceType(int display_bits_per_pixel) {
   return display_bits_per_pixel == 15 ? Smack_Format_555 : Smack_Format_565;

@@ -27,6 +27,9 @@ constexpr uint32_t Smack_Format_555 = 0x80000000;
 
 // Whether movies opened from now on play their sound through the mixer.
 void SmackSoundUseDirectSound(bool use_mixer);
+// Returns the layer to the state of a fresh process (movies without sound). Open
+// movies belong to their callers, who close them.
+void Smack_State_Reset();
 // Opens a movie; null when it cannot be played. The two values are kept for the
 // callers' sake and have no effect here.
 Smack* SmackOpen(const char* name, uint32_t flags, uint32_t extra_buffers);

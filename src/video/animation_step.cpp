@@ -15,10 +15,13 @@
 #include "video/scene_link.h"
 
 namespace {
-bool waves_on = false;
-float wave_phase = 0.0f;  // keeps running across nodes
-uint64_t wave_last = 0;
-bool error_screen = false;
+struct Animation_Step_State {
+  bool waves_on = false;
+  float wave_phase = 0.0f;  // keeps running across nodes
+  uint64_t wave_last = 0;
+  bool error_screen = false;
+};
+Animation_Step_State state;
 
 // Seconds between two counter readings, from their low 32 bits.
 double counter_seconds(uint64_t now, uint64_t last) {
@@ -30,11 +33,11 @@ void fill_error_area() { std::memset(Screen_Buffer(), 0x1F, 307200); }
 
 void draw_waves() {
   uint64_t now = Counter_Now();
-  double dt = counter_seconds(now, wave_last);
-  wave_last = Counter_Now();
+  double dt = counter_seconds(now, state.wave_last);
+  state.wave_last = Counter_Now();
   // The phase is stored in single precision but advanced in double: one
   // rounding per frame.
-  wave_phase = static_cast<float>(static_cast<double>(wave_phase) + dt * 20.0);
+  state.wave_phase = static_cast<float>(static_cast<double>(state.wave_phase) + dt * 20.0);
   uint16_t* screen = Screen_Buffer();
   std::vector<uint16_t> copy(screen, screen + Screen_Width * Screen_Height);
   // Single-precision constants, but the angle and its sine are taken in double:
@@ -42,7 +45,7 @@ void draw_waves() {
   constexpr double row_step = 0.039269909f;
   constexpr double phase_scale = 0.4f;
   for (int y = 0; y < Screen_Height; ++y) {
-    double angle = row_step * y + phase_scale * static_cast<double>(wave_phase);
+    double angle = row_step * y + phase_scale * static_cast<double>(state.wave_phase);
     int s = y - static_cast<int>(std::trunc(-3.0 * std::sin(angle)));
     if (s < 0) s = 0;
     if (s > Screen_Height - 1) s = Screen_Height - 1;
@@ -80,22 +83,24 @@ void Anim_Advance(bool forced) {
 
 void Animation_Step() {
   Anim_Advance(false);
-  if (waves_on) draw_waves();
+  if (state.waves_on) draw_waves();
   Node_Video_Step();
-  if (error_screen) fill_error_area();
+  if (state.error_screen) fill_error_area();
 }
 
 void Waves_Start() {
-  if (!waves_on) wave_last = Counter_Now();
-  waves_on = true;
+  if (!state.waves_on) state.wave_last = Counter_Now();
+  state.waves_on = true;
 }
-void Waves_Stop() { waves_on = false; }
-bool Waves_Active() { return waves_on; }
-float Waves_Phase() { return wave_phase; }
+void Waves_Stop() { state.waves_on = false; }
+bool Waves_Active() { return state.waves_on; }
+float Waves_Phase() { return state.wave_phase; }
 
 void Error_Screen_Raise() {
-  error_screen = true;
+  state.error_screen = true;
   fill_error_area();
 }
-void Error_Screen_Clear() { error_screen = false; }
-bool Error_Screen_Raised() { return error_screen; }
+void Error_Screen_Clear() { state.error_screen = false; }
+bool Error_Screen_Raised() { return state.error_screen; }
+
+void Animation_Step_Reset() { state = Animation_Step_State{}; }

@@ -18,3 +18,6 @@ float Waves_Phase();  // advances by 20 per second of waves, never reset
 void Error_Screen_Raise();
 void Error_Screen_Clear();
 bool Error_Screen_Raised();
+
+// Waves off with their phase back at 0, error screen cleared.
+void Animation_Step_Reset();

@@ -20,7 +20,10 @@
 
 namespace {
 
-Plugin_Handler plugin_handler = nullptr;
+struct Command_Block_State {
+  Plugin_Handler plugin_handler = nullptr;  // where the other commands go
+};
+Command_Block_State state;
 
 struct Command {
   std::string name;
@@ -103,7 +106,7 @@ void play_animation(const std::string& name, const std::string& end_boolean, con
   if (index < 0) return;
   Anim_Slot* slot = Anim_Slot_At(index);
   if (slot == nullptr || slot->active) return;  // a running animation is not restarted
-  if (Anim_Open(slot, name.c_str()) == 0) {
+  if (Block_Anim_Open(slot, name.c_str()) == 0) {
     Anim_Advance(true);
     return;
   }
@@ -221,8 +224,8 @@ void Run_Command_Block(int count, char** commands) {
       return;
     }
     if (run_builtin(command)) continue;
-    if (plugin_handler == nullptr || plugin_handler(line) == 0) Error_Screen_Raise();
+    if (state.plugin_handler == nullptr || state.plugin_handler(line) == 0) Error_Screen_Raise();
   }
 }
 
-void Command_Block_Set_Plugin_Handler(Plugin_Handler handler) { plugin_handler = handler; }
+void Command_Block_Set_Plugin_Handler(Plugin_Handler handler) { state.plugin_handler = handler; }

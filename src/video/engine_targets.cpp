@@ -3,28 +3,36 @@
 #include "pictures/picture.h"
 
 namespace {
-Engine_Parameters parameters = {255, 100, 255};
-uint16_t* panorama_buffer = nullptr;
-Picture* node_picture = nullptr;
+struct Engine_Targets_State {
+  Engine_Parameters parameters = {255, 100, 255};
+  uint16_t* panorama_buffer = nullptr;  // the renderer's
+  Picture* node_picture = nullptr;      // owned
+};
+Engine_Targets_State state;
 
 int32_t clamp_byte(int32_t value) { return value < 0 ? 0 : (value > 255 ? 255 : value); }
 }  // namespace
 
-Engine_Parameters& Engine_Params() { return parameters; }
+Engine_Parameters& Engine_Params() { return state.parameters; }
 
 void Engine_Parameters_Set(int32_t master_volume, int32_t sound3d_depth, int32_t pan_speed) {
-  parameters.master_volume = clamp_byte(master_volume);
-  parameters.sound3d_depth = clamp_byte(sound3d_depth);
-  parameters.pan_speed = clamp_byte(pan_speed);
+  state.parameters.master_volume = clamp_byte(master_volume);
+  state.parameters.sound3d_depth = clamp_byte(sound3d_depth);
+  state.parameters.pan_speed = clamp_byte(pan_speed);
 }
 
-uint16_t* Panorama_Buffer() { return panorama_buffer; }
-void Engine_Set_Panorama_Buffer(uint16_t* buffer) { panorama_buffer = buffer; }
+uint16_t* Panorama_Buffer() { return state.panorama_buffer; }
+void Engine_Set_Panorama_Buffer(uint16_t* buffer) { state.panorama_buffer = buffer; }
 
-Picture* Node_Picture() { return node_picture; }
+Picture* Node_Picture() { return state.node_picture; }
 
 void Node_Picture_Replace(Picture* picture) {
-  if (picture == node_picture) return;
-  Picture_Free(node_picture);
-  node_picture = picture;
+  if (picture == state.node_picture) return;
+  Picture_Free(state.node_picture);
+  state.node_picture = picture;
+}
+
+void Engine_Targets_Reset() {
+  Node_Picture_Replace(nullptr);
+  state = Engine_Targets_State{};
 }

@@ -24,3 +24,5 @@ void Engine_Set_Panorama_Buffer(uint16_t* buffer);
 Picture* Node_Picture();
 // Replaces the node picture (the previous one is freed).
 void Node_Picture_Replace(Picture* picture);
+// Frees the node picture, forgets the panorama buffer, start values of the parameters.
+void Engine_Targets_Reset();

@@ -27,8 +27,11 @@ constexpr int Key_Movie_End = 222;  // the apostrophe key
 constexpr uint32_t Open_Flags = 0xFE000;
 constexpr uint32_t Open_Buffers = 0xFFFFFFFF;
 
-Smack* node_video = nullptr;
-Picture* node_video_picture = nullptr;
+struct Movie_State {
+  Smack* node_video = nullptr;
+  Picture* node_video_picture = nullptr;  // the node picture it draws into
+};
+Movie_State state;
 
 bool usable_node_picture(const Picture* picture) {
   return picture != nullptr && picture->width == Screen_Width && picture->height == Screen_Height &&
@@ -39,10 +42,10 @@ bool usable_node_picture(const Picture* picture) {
 // Shows the current frame of the node video in the picture; true when it was
 // the last one (the movie is then not advanced).
 bool show_node_frame(Picture* picture) {
-  SmackToBuffer(node_video, 0, 0, Screen_Width * 2, Screen_Height, picture->pixels, Smack_Format_565);
-  SmackDoFrame(node_video);
-  if (node_video->FrameNum + 1 >= node_video->Frames) return true;
-  SmackNextFrame(node_video);
+  SmackToBuffer(state.node_video, 0, 0, Screen_Width * 2, Screen_Height, picture->pixels, Smack_Format_565);
+  SmackDoFrame(state.node_video);
+  if (state.node_video->FrameNum + 1 >= state.node_video->Frames) return true;
+  SmackNextFrame(state.node_video);
   return false;
 }
 
@@ -90,28 +93,28 @@ int Node_Video_Open(const char* file, Picture* picture) {
   Node_Video_Close();
   if (!usable_node_picture(picture)) return 0;
   SmackSoundUseDirectSound(Sound_Status() == 0);
-  node_video = SmackOpen(file, Open_Flags, Open_Buffers);
-  if (node_video == nullptr) return 0;
-  node_video_picture = picture;
+  state.node_video = SmackOpen(file, Open_Flags, Open_Buffers);
+  if (state.node_video == nullptr) return 0;
+  state.node_video_picture = picture;
   if (show_node_frame(picture)) Node_Video_Close();
   return 1;
 }
 
 void Node_Video_Close() {
-  SmackClose(node_video);
-  node_video = nullptr;
-  node_video_picture = nullptr;
+  SmackClose(state.node_video);
+  state.node_video = nullptr;
+  state.node_video_picture = nullptr;
 }
 
 void Node_Video_Step() {
-  if (node_video == nullptr) return;
+  if (state.node_video == nullptr) return;
   // The node picture was replaced behind the video's back: nothing to draw into.
-  if (Node_Picture() != node_video_picture || !usable_node_picture(node_video_picture)) {
+  if (Node_Picture() != state.node_video_picture || !usable_node_picture(state.node_video_picture)) {
     Node_Video_Close();
     return;
   }
-  if (SmackWait(node_video) != 0) return;
-  if (show_node_frame(node_video_picture)) Node_Video_Close();
+  if (SmackWait(state.node_video) != 0) return;
+  if (show_node_frame(state.node_video_picture)) Node_Video_Close();
 }
 
-bool Node_Video_Open_Now() { return node_video != nullptr; }
+bool Node_Video_Open_Now() { return state.node_video != nullptr; }

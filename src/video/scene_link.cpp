@@ -3,18 +3,23 @@
 #include "platform/display.h"
 
 namespace {
-Scene_Link current = {nullptr, nullptr, nullptr};
+struct Scene_Link_State {
+  Scene_Link current = {nullptr, nullptr, nullptr};
+};
+Scene_Link_State state;
 }  // namespace
 
-void Scene_Link_Set(const Scene_Link& new_link) { current = new_link; }
+void Scene_Link_Set(const Scene_Link& new_link) { state.current = new_link; }
 
-int32_t Scene_Bool_Get(const char* name) { return current.bool_get != nullptr ? current.bool_get(name) : 0; }
+int32_t Scene_Bool_Get(const char* name) {
+  return state.current.bool_get != nullptr ? state.current.bool_get(name) : 0;
+}
 
 void Scene_Bool_Set(const char* name, int32_t value) {
-  if (current.bool_set != nullptr) current.bool_set(name, value);
+  if (state.current.bool_set != nullptr) state.current.bool_set(name, value);
 }
 
 void Scene_Idle_Frame() {
-  if (current.idle_frame != nullptr) current.idle_frame();
+  if (state.current.idle_frame != nullptr) state.current.idle_frame();
   else Present_Frame(Screen_Buffer());
 }

@@ -12,6 +12,8 @@
 #include <cstddef>
 
 #define ZEL_AVX2 __attribute__((target("avx2")))
+// The steps of a row are forced inline: as calls, their lanes would pass through memory.
+#define ZEL_AVX2_STEP __attribute__((target("avx2"), always_inline)) inline
 
 namespace zel_vr {
 
@@ -175,86 +177,114 @@ ZEL_AVX2 inline void finish_edges(const uint16_t* cube, uint16_t* out, int bits,
   }
 }
 
+// Span ends of one row, padded to whole groups of eight.
+struct Span_Ends {
+  alignas(32) int face[Max_View_Width / Span + 16];
+  alignas(32) int u[Max_View_Width / Span + 16];
+  alignas(32) int v[Max_View_Width / Span + 16];
+};
+
+// The rays of row y: the same row start as the plain renderer (scalar multiply
+// then add), row[] receiving it for the scalar tail.
+ZEL_AVX2_STEP Row_Rays row_rays(const View_Setup& setup, int y, float row[3]) {
+  for (int c = 0; c < 3; ++c) row[c] = setup.base[c] + static_cast<float>(y) * setup.down[c];
+  return {_mm256_set1_ps(row[0]),        _mm256_set1_ps(row[1]),        _mm256_set1_ps(row[2]),
+          _mm256_set1_ps(setup.step[0]), _mm256_set1_ps(setup.step[1]), _mm256_set1_ps(setup.step[2])};
+}
+
+// Follows the rays at every span end of the row (x = 0, Span, 2 Span, ...), eight at a time.
+ZEL_AVX2_STEP void locate_span_ends(const Row_Rays& rays, int spans, Span_Ends& ends) {
+  const __m256 lane_span =
+      _mm256_mul_ps(_mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_ps(static_cast<float>(Span)));
+  for (int e = 0; spans && e <= spans; e += 8) {
+    const Lanes at = locate8(rays, _mm256_add_ps(_mm256_set1_ps(static_cast<float>(e * Span)), lane_span));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(&ends.face[e]), at.face);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(&ends.u[e]), at.u);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(&ends.v[e]), at.v);
+  }
+}
+
+// The eight pixels of span k, both ends on one face: coordinates interpolated
+// between the ends, sampled by whole texel rows where the footprints allow it.
+ZEL_AVX2_STEP __m256i sample_span_on_face(const uint16_t* cube, const Span_Ends& ends, int k, Lanes& p,
+                                            int* edge_bits) {
+  const __m256i lane_index = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  const int face = ends.face[k];
+  p.face = _mm256_set1_epi32(face);
+  const __m256i u0 = _mm256_set1_epi32(ends.u[k]), v0 = _mm256_set1_epi32(ends.v[k]);
+  const __m256i du = _mm256_set1_epi32(ends.u[k + 1] - ends.u[k]), dv = _mm256_set1_epi32(ends.v[k + 1] - ends.v[k]);
+  p.u = _mm256_add_epi32(u0, _mm256_srai_epi32(_mm256_mullo_epi32(du, lane_index), 3));
+  p.v = _mm256_add_epi32(v0, _mm256_srai_epi32(_mm256_mullo_epi32(dv, lane_index), 3));
+  // Interpolated coordinates are monotonic, so the first and last lanes bound
+  // the span's texels.
+  const int u_last = Span_Lerp(ends.u[k], ends.u[k + 1], Span - 1);
+  const int v_last = Span_Lerp(ends.v[k], ends.v[k + 1], Span - 1);
+  const int first_u = std::min(ends.u[k], u_last) >> Sub_Bits, last_u = std::max(ends.u[k], u_last) >> Sub_Bits;
+  const int first_v = std::min(ends.v[k], v_last) >> Sub_Bits, last_v = std::max(ends.v[k], v_last) >> Sub_Bits;
+  const bool columns_fit = first_u >= 0 && last_u - first_u <= 14 && first_u >> 8 == (last_u + 1) >> 8;
+  if (columns_fit && first_v == last_v && (first_v & 255) != 255) {
+    return sample8_rows<false>(cube, p, face, first_u, first_v);
+  }
+  if (columns_fit && last_v == first_v + 1 && first_v >= 0 && (first_v & 255) < 254) {
+    return sample8_rows<true>(cube, p, face, first_u, first_v);
+  }
+  return sample8(cube, p, edge_bits);
+}
+
+// Packs eight filtered pixels to 5-6-5 at out and finishes the edge lanes.
+ZEL_AVX2_STEP void store8(const uint16_t* cube, uint16_t* out, __m256i pixels, int edge_bits, const Lanes& p) {
+  const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(pixels, pixels), 0xD8);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(packed));
+  if (edge_bits) finish_edges(cube, out, edge_bits, p);
+}
+
+// One row of the destination: spans between located ends, then (wide views)
+// every ray followed eight at a time, then the pixels left one by one.
+ZEL_AVX2_STEP void render_row(const uint16_t* cube, const View_Setup& setup, uint16_t* out, int y, Span_Ends& ends) {
+  const __m256 lane = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7);
+  const int spans = setup.spans ? setup.width / Span : 0;
+  float row[3];
+  const Row_Rays rays = row_rays(setup, y, row);
+  locate_span_ends(rays, spans, ends);
+  for (int k = 0; k < spans; ++k) {
+    const int x = k * Span;
+    Lanes p;
+    __m256i pixels;
+    int edge_bits = 0;
+    if (ends.face[k] == ends.face[k + 1]) {
+      pixels = sample_span_on_face(cube, ends, k, p, &edge_bits);
+    } else {
+      p = locate8(rays, _mm256_add_ps(_mm256_set1_ps(static_cast<float>(x)), lane));
+      pixels = sample8(cube, p, &edge_bits);
+    }
+    store8(cube, out + x, pixels, edge_bits, p);
+  }
+  int x = spans * Span;
+  for (; !setup.spans && x + 8 <= setup.width; x += 8) {
+    const Lanes p = locate8(rays, _mm256_add_ps(_mm256_set1_ps(static_cast<float>(x)), lane));
+    int edge_bits;
+    const __m256i pixels = sample8(cube, p, &edge_bits);
+    store8(cube, out + x, pixels, edge_bits, p);
+  }
+  for (; x < setup.width; ++x) {
+    const float fx = static_cast<float>(x);
+    const Cube_Point p = Locate_Ray(row[0] + fx * setup.step[0], row[1] + fx * setup.step[1],
+                                    row[2] + fx * setup.step[2]);
+    out[x] = Sample_Cube(cube, p.face, p.u, p.v);
+  }
+}
+
 }  // namespace
 
 ZEL_AVX2 void Render_Rows_Avx2(const uint16_t* cube, const View_Setup& setup, uint16_t* target, int row_length,
                                int first_row, int last_row) {
-  const __m256 lane = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7);
-  const __m256 lane_span = _mm256_mul_ps(lane, _mm256_set1_ps(static_cast<float>(Span)));
-  const __m256i lane_index = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-  const int spans = setup.spans ? setup.width / Span : 0;
-  // Span ends of one row, padded to whole groups of eight.
-  alignas(32) int end_face[Max_View_Width / Span + 16], end_u[Max_View_Width / Span + 16],
-      end_v[Max_View_Width / Span + 16];
   if (setup.width > Max_View_Width) {
     Render_Rows_Reference(cube, setup, target, row_length, first_row, last_row);
     return;
   }
-
+  Span_Ends ends;
   for (int y = first_row; y < last_row; ++y) {
-    // The same row start as the plain renderer (scalar multiply then add).
-    float row[3];
-    for (int c = 0; c < 3; ++c) row[c] = setup.base[c] + static_cast<float>(y) * setup.down[c];
-    const Row_Rays rays = {_mm256_set1_ps(row[0]),        _mm256_set1_ps(row[1]),        _mm256_set1_ps(row[2]),
-                           _mm256_set1_ps(setup.step[0]), _mm256_set1_ps(setup.step[1]), _mm256_set1_ps(setup.step[2])};
-    for (int e = 0; spans && e <= spans; e += 8) {
-      const Lanes ends = locate8(rays, _mm256_add_ps(_mm256_set1_ps(static_cast<float>(e * Span)), lane_span));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(&end_face[e]), ends.face);
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(&end_u[e]), ends.u);
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(&end_v[e]), ends.v);
-    }
-
-    uint16_t* out = target + static_cast<ptrdiff_t>(y) * row_length;
-    for (int k = 0; k < spans; ++k) {
-      const int x = k * Span;
-      Lanes p;
-      __m256i pixels;
-      int edge_bits = 0;
-      if (end_face[k] == end_face[k + 1]) {
-        const int face = end_face[k];
-        p.face = _mm256_set1_epi32(face);
-        const __m256i u0 = _mm256_set1_epi32(end_u[k]), v0 = _mm256_set1_epi32(end_v[k]);
-        const __m256i du = _mm256_set1_epi32(end_u[k + 1] - end_u[k]), dv = _mm256_set1_epi32(end_v[k + 1] - end_v[k]);
-        p.u = _mm256_add_epi32(u0, _mm256_srai_epi32(_mm256_mullo_epi32(du, lane_index), 3));
-        p.v = _mm256_add_epi32(v0, _mm256_srai_epi32(_mm256_mullo_epi32(dv, lane_index), 3));
-        // Interpolated coordinates are monotonic, so the first and last lanes
-        // bound the span's texels.
-        const int u_last = Span_Lerp(end_u[k], end_u[k + 1], Span - 1);
-        const int v_last = Span_Lerp(end_v[k], end_v[k + 1], Span - 1);
-        const int first_u = std::min(end_u[k], u_last) >> Sub_Bits, last_u = std::max(end_u[k], u_last) >> Sub_Bits;
-        const int first_v = std::min(end_v[k], v_last) >> Sub_Bits, last_v = std::max(end_v[k], v_last) >> Sub_Bits;
-        const bool columns_fit = first_u >= 0 && last_u - first_u <= 14 && first_u >> 8 == (last_u + 1) >> 8;
-        if (columns_fit && first_v == last_v && (first_v & 255) != 255) {
-          pixels = sample8_rows<false>(cube, p, face, first_u, first_v);
-        } else if (columns_fit && last_v == first_v + 1 && first_v >= 0 && (first_v & 255) < 254) {
-          pixels = sample8_rows<true>(cube, p, face, first_u, first_v);
-        } else {
-          pixels = sample8(cube, p, &edge_bits);
-        }
-      } else {
-        p = locate8(rays, _mm256_add_ps(_mm256_set1_ps(static_cast<float>(x)), lane));
-        pixels = sample8(cube, p, &edge_bits);
-      }
-      const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(pixels, pixels), 0xD8);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm256_castsi256_si128(packed));
-      if (edge_bits) finish_edges(cube, out + x, edge_bits, p);
-    }
-    // Wide views: every ray followed, eight at a time.
-    int x = spans * Span;
-    for (; !setup.spans && x + 8 <= setup.width; x += 8) {
-      const Lanes p = locate8(rays, _mm256_add_ps(_mm256_set1_ps(static_cast<float>(x)), lane));
-      int edge_bits;
-      const __m256i pixels = sample8(cube, p, &edge_bits);
-      const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(pixels, pixels), 0xD8);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm256_castsi256_si128(packed));
-      if (edge_bits) finish_edges(cube, out + x, edge_bits, p);
-    }
-    for (; x < setup.width; ++x) {
-      const float fx = static_cast<float>(x);
-      const Cube_Point p = Locate_Ray(row[0] + fx * setup.step[0], row[1] + fx * setup.step[1],
-                                      row[2] + fx * setup.step[2]);
-      out[x] = Sample_Cube(cube, p.face, p.u, p.v);
-    }
+    render_row(cube, setup, target + static_cast<ptrdiff_t>(y) * row_length, y, ends);
   }
 }
 

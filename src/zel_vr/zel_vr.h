@@ -65,6 +65,10 @@ constexpr int Face_Size = 512;
 constexpr int Face_Pixels = Face_Size * Face_Size;  // 262144
 constexpr int Face_Count = 6;
 constexpr int Buffer_Pixels = Face_Pixels * Face_Count;  // 1572864 = 256 x 6144
+// A face is four tiles of Tile_Size x Tile_Size pixels: the Tile_Size pixels of a
+// tile row (x a multiple of Tile_Size) lie one after another from
+// Face_Pixel_Index(face, x, y) on.
+constexpr int Tile_Size = 256;
 
 enum Face : int {
   Face_Up = 0,

@@ -354,7 +354,7 @@ TEST_F(Demo, HallPanoramaAndItsDoorAnimation) {
   int door = Anim_Find("DOOR");
   ASSERT_GE(door, 0);
   Anim_Slot* slot = Anim_Slot_At(door);
-  ASSERT_EQ(Anim_Open(slot, "DOOR"), 1);
+  ASSERT_EQ(Block_Anim_Open(slot, "DOOR"), 1);
   EXPECT_EQ(slot->frame_count, 8u);
   int steps = 0;
   while (Anim_Step(slot, renderer.Buffer(), 16, 256) == 1 && steps < 100) ++steps;

@@ -24,6 +24,7 @@
 #include "support/temp_dir.h"
 #include "video/animation_step.h"
 #include "video/node_picture.h"
+#include "video/video_state.h"
 
 namespace {
 
@@ -64,13 +65,8 @@ class CommandBlockTest : public testing::Test {
   void TearDown() override {
     Clock_Set_Tick_Listener(nullptr);
     Clock_Use_Virtual_Counter(false);
-    Anim_Close_All();
-    Error_Screen_Clear();
-    Waves_Stop();
-    Engine_Set_Panorama_Buffer(nullptr);
-    Node_Picture_Replace(nullptr);
+    Video_State_Reset();
     Script_Free();
-    Command_Block_Set_Plugin_Handler(nullptr);
     EXPECT_EQ(chdir(old_dir_), 0);
     free(old_dir_);
   }

@@ -19,6 +19,7 @@
 #include "smacker_writer.h"
 #include "support/temp_dir.h"
 #include "video/node_picture.h"
+#include "video/video_state.h"
 #include "video_file_writer.h"
 
 namespace {
@@ -84,10 +85,9 @@ class MovieTest : public testing::Test {
     scheduled.clear();
   }
   void TearDown() override {
-    Node_Video_Close();
+    Video_State_Reset();
     Clock_Set_Tick_Listener(nullptr);
     Clock_Use_Virtual_Counter(false);
-    Node_Picture_Replace(nullptr);
   }
 
   std::string lossless(const std::string& name, int frames, int width = 64, int height = 48, int fps = 15) {
@@ -232,6 +232,11 @@ TEST_F(MovieTest, SmackerFilesDecode) {
     SmackNextFrame(smack);
   }
   EXPECT_EQ(smack->FrameNum, 1u);  // the last frame stays current
+  // For a 15-bit display the same frame comes as x-5-5-5: green keeps its top five bits.
+  SmackToBuffer(smack, 4, 0, 32, 8, out.data(), Smack_Format_555);
+  ASSERT_EQ(SmackDoFrame(smack), 0);
+  Colour c = frame_colour(2);
+  EXPECT_EQ(out[4], ((c.r >> 3) << 10) | ((c.g >> 3) << 5) | (c.b >> 3));
   SmackClose(smack);
 }
 

@@ -9,7 +9,9 @@
 #include "pictures/picture.h"
 #include "roz/roz.h"
 #include "roz_chunk_writer.h"
+#include "video/animation_step.h"
 #include "video/engine_targets.h"
+#include "video/video_state.h"
 #include "scene/runtime.h"
 #include "support/temp_dir.h"
 
@@ -28,9 +30,7 @@ class NodePictureTest : public testing::Test {
     Node_Picture_Replace(Picture_Create("warpfix", 640, 480, 16));
   }
   void TearDown() override {
-    Anim_Close_All();
-    Engine_Set_Panorama_Buffer(nullptr);
-    Node_Picture_Replace(nullptr);
+    Video_State_Reset();
     EXPECT_EQ(chdir(old_dir_), 0);
     free(old_dir_);
   }
@@ -299,7 +299,7 @@ TEST_F(NodePictureTest, FileHeaderSizeFieldIsNotUsed) {
     EXPECT_EQ(panorama_, expected);
     ASSERT_EQ(Anim_Count(), 1);
     Anim_Slot* slot = Anim_Slot_At(0);
-    ASSERT_EQ(Anim_Open(slot, "door"), 1);
+    ASSERT_EQ(Block_Anim_Open(slot, "door"), 1);
     EXPECT_EQ(slot->frame_count, 2u);
     EXPECT_EQ(Anim_Step(slot, panorama_.data(), 16, 256), 1);
     EXPECT_GT(red_part(panorama_[0]), 28);
@@ -341,7 +341,7 @@ TEST_F(NodePictureTest, AnimationsLoopEndAndStop) {
   ASSERT_EQ(Load_Node_Picture("LOOP.ROZ"), 0);
   Anim_Slot* slot = Anim_Slot_At(0);
   ASSERT_NE(slot, nullptr);
-  ASSERT_EQ(Anim_Open(slot, "DOOR"), 1);
+  ASSERT_EQ(Block_Anim_Open(slot, "DOOR"), 1);
   EXPECT_EQ(slot->frame_count, 2u);
   // The loop marker brings it back to frame 0 again and again.
   for (int round = 0; round < 3; ++round) {
@@ -360,10 +360,32 @@ TEST_F(NodePictureTest, AnimationsLoopEndAndStop) {
   // Without a loop marker it plays once.
   ASSERT_EQ(Load_Node_Picture("ONCE.ROZ"), 0);
   slot = Anim_Slot_At(0);
-  ASSERT_EQ(Anim_Open(slot, "door"), 1);
+  ASSERT_EQ(Block_Anim_Open(slot, "door"), 1);
   EXPECT_EQ(Anim_Step(slot, panorama_.data(), 16, 256), 1);
   EXPECT_EQ(Anim_Step(slot, panorama_.data(), 16, 256), 0);
-  EXPECT_EQ(Anim_Open(slot, "nothing"), 0);
+  EXPECT_EQ(Block_Anim_Open(slot, "nothing"), 0);
+}
+
+// A reset forgets the animations and the file they come from, frees the node
+// picture, forgets the panorama buffer and stops the waves; twice is harmless.
+TEST_F(NodePictureTest, VideoStateResetReleasesAnimationsAndPictures) {
+  dir_.write("LOOP.ROZ", animated_panorama(true, 0));
+  ASSERT_EQ(Load_Node_Picture("LOOP.ROZ"), 0);
+  ASSERT_EQ(Block_Anim_Open(Anim_Slot_At(0), "door"), 1);
+  Waves_Start();
+  for (int round = 0; round < 2; ++round) {
+    Video_State_Reset();
+    EXPECT_EQ(Anim_Count(), 0);
+    EXPECT_EQ(Anim_Slot_At(0), nullptr);
+    EXPECT_EQ(Node_Picture_Width(), 0);
+    EXPECT_EQ(Node_Picture(), nullptr);
+    EXPECT_EQ(Panorama_Buffer(), nullptr);
+    EXPECT_FALSE(Waves_Active());
+    EXPECT_EQ(Waves_Phase(), 0.0f);
+    Anim_Slot fresh{};
+    fresh.reader = -1;
+    EXPECT_EQ(Block_Anim_Open(&fresh, "door"), 0);
+  }
 }
 
 TEST_F(NodePictureTest, AnimationBlocksOutsideTheTargetEndTheAnimation) {
@@ -372,7 +394,7 @@ TEST_F(NodePictureTest, AnimationBlocksOutsideTheTargetEndTheAnimation) {
     dir_.write("BAD.ROZ", animated_panorama(true, 0, offset));
     ASSERT_EQ(Load_Node_Picture("BAD.ROZ"), 0);
     Anim_Slot* slot = Anim_Slot_At(0);
-    ASSERT_EQ(Anim_Open(slot, "door"), 1);
+    ASSERT_EQ(Block_Anim_Open(slot, "door"), 1);
     EXPECT_EQ(Anim_Step(slot, panorama_.data(), 16, 256), 0) << "offset " << offset;
   }
 }
