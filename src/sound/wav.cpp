@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "draw/console.h"
 #include "files/byte_reader.h"
+#include "platform/debug_output.h"
 #include "platform/memory.h"
 #include "sound/sound.h"
 
@@ -57,7 +57,7 @@ bool pcm_format(Riff_Source& source, uint64_t fmt_start, uint64_t fmt_end, uint3
     // Extension size, valid bits, channel mask, then the 16-byte sub-format.
     uint8_t sub_format[16];
     if (fmt_end - fmt_start - 8 < 40 || !source.read_at(fmt_start + 8 + 24, sub_format, sizeof sub_format)) {
-      Console_Print("WAV: extensible format without its sub-format, not played");
+      Debug_Print("WAV: extensible format without its sub-format, not played");
       return false;
     }
     if (std::memcmp(sub_format, Pcm_Sub_Format, sizeof sub_format) == 0) return true;
@@ -67,7 +67,7 @@ bool pcm_format(Riff_Source& source, uint64_t fmt_start, uint64_t fmt_end, uint3
     std::snprintf(reason, sizeof reason, "WAV: format tag %u is not PCM, not played",
                   static_cast<unsigned>(format_tag));
   }
-  Console_Print(reason);
+  Debug_Print(reason);
   return false;
 }
 }  // namespace

@@ -1,0 +1,26 @@
+#include "platform/debug_output.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+int debug_state = -1;  // -1: not decided yet, then 0 or 1
+
+bool debug_from_environment() {
+  const char* value = std::getenv("OSTERLIN_DEBUG");
+  return value != nullptr && std::strcmp(value, "1") == 0;
+}
+}  // namespace
+
+void Debug_Output_Set_Enabled(bool enabled) { debug_state = enabled ? 1 : 0; }
+
+bool Debug_Output_Enabled() {
+  if (debug_state < 0) debug_state = debug_from_environment() ? 1 : 0;
+  return debug_state == 1;
+}
+
+void Debug_Print(const char* text) {
+  if (!Debug_Output_Enabled() || text == nullptr) return;
+  std::fprintf(stderr, "%s\n", text);
+}
