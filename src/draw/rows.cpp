@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "pictures/picture.h"
 #include "platform/byte_order.h"
 
 namespace {
@@ -60,8 +61,8 @@ uint16_t Pixel_Half_Sum(uint16_t a, uint16_t b) {
 
 uint16_t Grey_Pixel(int32_t level) {
   uint32_t g = static_cast<uint32_t>(level < 0 ? -static_cast<int64_t>(level) : level) & 255u;
-  uint32_t grey = ((g & 0xF8u) << 8) | ((g & 0xFCu) << 3) | (g >> 3);
-  return static_cast<uint16_t>(grey & Pixel_Mask);
+  const uint8_t g8 = static_cast<uint8_t>(g);
+  return static_cast<uint16_t>(Rgb_To_565(g8, g8, g8) & Pixel_Mask);
 }
 
 // --- fast versions ----------------------------------------------------------

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/byte_order.h"
 #include "platform/platform.h"
 
 namespace {
@@ -35,22 +36,12 @@ Replay_End_Handler end_handler = nullptr;
 uint32_t replay_empty_pumps = 0;
 bool replay_pump_done = false;
 
-void put_u32(uint8_t* at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
-}
+// 64-bit fields are two little-endian 32-bit halves, the low half first.
 void put_u64(uint8_t* at, uint64_t v) {
-  for (int i = 0; i < 8; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
+  Store_Le32(at, static_cast<uint32_t>(v));
+  Store_Le32(at + 4, static_cast<uint32_t>(v >> 32));
 }
-uint32_t get_u32(const uint8_t* at) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | at[i];
-  return v;
-}
-uint64_t get_u64(const uint8_t* at) {
-  uint64_t v = 0;
-  for (int i = 7; i >= 0; --i) v = (v << 8) | at[i];
-  return v;
-}
+uint64_t get_u64(const uint8_t* at) { return Load_Le32(at) | static_cast<uint64_t>(Load_Le32(at + 4)) << 32; }
 
 void write_bytes(const uint8_t* bytes, size_t size) {
   if (file != nullptr) std::fwrite(bytes, 1, size, file);
@@ -59,7 +50,7 @@ void write_bytes(const uint8_t* bytes, size_t size) {
 void flush_empty_pumps() {
   if (pending_empty_pumps == 0) return;
   uint8_t record[5] = {'P'};
-  put_u32(record + 1, pending_empty_pumps);
+  Store_Le32(record + 1, pending_empty_pumps);
   write_bytes(record, sizeof record);
   pending_empty_pumps = 0;
 }
@@ -160,8 +151,8 @@ void Record_Event(const Platform_Event& event) {
   if (!recording) return;
   flush_empty_pumps();
   uint8_t record[10] = {'E', static_cast<uint8_t>(event.type)};
-  put_u32(record + 2, static_cast<uint32_t>(event.a));
-  put_u32(record + 6, static_cast<uint32_t>(event.b));
+  Store_Le32(record + 2, static_cast<uint32_t>(event.a));
+  Store_Le32(record + 6, static_cast<uint32_t>(event.b));
   write_bytes(record, sizeof record);
   ++events_in_pump;
 }
@@ -174,7 +165,7 @@ void Record_Pump_End() {
     return;
   }
   uint8_t record[5] = {'P'};
-  put_u32(record + 1, 1);
+  Store_Le32(record + 1, 1);
   write_bytes(record, sizeof record);
   events_in_pump = 0;
 }
@@ -203,15 +194,15 @@ bool Replay_Next_Event(Platform_Event* event) {
     uint8_t payload[9];
     read_payload(payload, sizeof payload);
     event->type = static_cast<Platform_Event_Type>(payload[0]);
-    event->a = static_cast<int32_t>(get_u32(payload + 1));
-    event->b = static_cast<int32_t>(get_u32(payload + 5));
+    event->a = static_cast<int32_t>(Load_Le32(payload + 1));
+    event->b = static_cast<int32_t>(Load_Le32(payload + 5));
     if (payload[0] < 1 || payload[0] > 9) replay_diverged("unknown event type");
     return true;
   }
   if (tag == 'P') {
     uint8_t payload[4];
     read_payload(payload, sizeof payload);
-    uint32_t count = get_u32(payload);
+    uint32_t count = Load_Le32(payload);
     if (count == 0) replay_diverged("empty pump record");
     replay_empty_pumps = count - 1;
     replay_pump_done = true;
