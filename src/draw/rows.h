@@ -1,29 +1,16 @@
-// Pixel-row routines: the inner loops of presenting a frame and of drawing
-// pictures and animations. Pixels are 16-bit 5-6-5 unless said otherwise. They
+// Pixel-row routines: the inner loops of drawing pictures and animations, and
+// of presenting a frame. Pixels are 16-bit 5-6-5 unless said otherwise. They
 // take raw pointers and counts, check nothing and allocate nothing. Offsets to
 // the next row are in bytes; counts are in pixels unless said otherwise.
 #pragma once
 #include <cstdint>
 
-// Copies `bytes` bytes (whole 32-bit words, then the 0 to 3 left).
-void Row_Copy(const void* source, void* destination, uint32_t bytes);
+// The routines that copy a frame onto a screen surface (Row_Copy, Row_Table_16,
+// Row_Double_16 and their kin) sit with the display code below this layer.
+#include "platform/screen_rows.h"
+
 // Writes `count` pixels of `colour`.
 void Row_Fill_16(uint16_t* destination, uint16_t colour, uint32_t count);
-// Each pixel becomes the low 16 bits of table[pixel] (65536 entries).
-void Row_Table_16(const uint16_t* source, uint16_t* destination, const uint32_t* table, uint32_t count);
-// As Row_Table_16, every result written twice side by side; the same four bytes
-// one row down (at next_row bytes) are set to 0.
-void Row_Table_16_Double(const uint16_t* source, uint16_t* destination, const uint32_t* table,
-                         int32_t next_row, uint32_t count);
-// Each pixel becomes the low 8 bits of table[pixel]. Works in groups of four
-// pixels: a remainder of 1 to 3 pixels is left unconverted.
-void Row_Table_8(const uint16_t* source, uint8_t* destination, const uint32_t* table, uint32_t count);
-// As Row_Table_8, each result byte written twice and the four bytes one row down
-// set to 0. Works in pairs of source pixels: an odd last pixel is not converted.
-void Row_Table_8_Double(const uint16_t* source, uint8_t* destination, const uint32_t* table,
-                        int32_t next_row, uint32_t count);
-// Each pixel written twice side by side; the four bytes one row down set to 0.
-void Row_Double_16(const uint16_t* source, uint16_t* destination, int32_t next_row, uint32_t count);
 // Each 8-bit index becomes table[index] (256 entries).
 void Row_Palette_16(const uint8_t* source, uint16_t* destination, const uint16_t* table, uint32_t count);
 // A width x height block becomes 2 width x 2 height, new pixels being half-sums
@@ -49,9 +36,6 @@ uint16_t Grey_Pixel(int32_t level);  // the grey of |level| AND 255, masked
 // Plain transcriptions of the routines that have a faster version above; the
 // tests hold the two equal on random inputs.
 namespace row_reference {
-void Row_Copy(const void* source, void* destination, uint32_t bytes);
-void Row_Table_16(const uint16_t* source, uint16_t* destination, const uint32_t* table, uint32_t count);
-void Row_Double_16(const uint16_t* source, uint16_t* destination, int32_t next_row, uint32_t count);
 void Row_Brightness(const uint16_t* source, uint16_t* destination, uint32_t count, int32_t level);
 void Row_Add(const uint16_t* a, const uint16_t* b, uint16_t* destination, uint32_t count);
 void Block_Scale(const uint16_t* source, uint32_t source_width, uint32_t source_height,

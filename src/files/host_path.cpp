@@ -8,13 +8,13 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "files/text.h"
+
 namespace {
 
 std::string fold_ascii(const std::string& text) {
   std::string out = text;
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
+  for (char& c : out) c = static_cast<char>(Ascii_Lower(static_cast<unsigned char>(c)));
   return out;
 }
 

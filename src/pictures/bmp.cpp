@@ -63,7 +63,7 @@ Picture* Picture_Parse_Bmp(const uint8_t* data, size_t size, const char* name) {
       std::memcpy(out, row, row_bytes);
     } else if (bits == 16) {
       for (int64_t x = 0; x < width; ++x, row += 2, out += 2) {
-        uint16_t v = Rgb555_To_565(static_cast<uint16_t>(row[0] | (row[1] << 8)));
+        uint16_t v = Rgb555_To_565(Load_Le16(row));
         std::memcpy(out, &v, 2);
       }
     } else {

@@ -13,7 +13,7 @@ int Chunk_Find(int slot, int file_size, const char* tag, int* start, int* end) {
       uint8_t header[8];
       File_Seek(slot, pos, 0);
       if (File_Error() != 0 || File_Read(slot, header, 8) != 8) break;
-      uint32_t chunk = le32(header + 4);
+      uint32_t chunk = Load_Le32(header + 4);
       if (chunk < 8 || chunk > static_cast<uint32_t>(to - pos)) break;
       if (tag_equal(header, tag)) {
         *start = pos;

@@ -11,7 +11,7 @@ int Chunk_Find_Memory(const uint8_t* data, size_t size, const char* tag, size_t*
   if (data != nullptr && from < size && to <= size) {
     size_t pos = from;
     while (to >= 8 && pos <= to - 8) {
-      uint32_t chunk = le32(data + pos + 4);
+      uint32_t chunk = Load_Le32(data + pos + 4);
       // A size below the header would move the search backwards or keep it in
       // place for ever; a chunk past the range is damaged. Both end the search.
       if (chunk < 8 || chunk > to - pos) break;

@@ -45,7 +45,7 @@ class Mtrd_Payload {
   bool u32(const char* tag, uint32_t& value) const {
     Chunk chunk;
     if (!find(tag, chunk) || chunk.size < 4) return false;
-    value = le32(data_ + chunk.start);
+    value = Load_Le32(data_ + chunk.start);
     return true;
   }
   const uint8_t* at(size_t offset) const { return data_ + offset; }
@@ -68,7 +68,7 @@ bool read_header(const Mtrd_Payload& mtrd, Mtrd_Header& h) {
   Chunk chunk;
   if (mtrd.find("VERS", chunk)) {
     if (chunk.size < 4) return false;
-    h.version = le32(mtrd.at(chunk.start));
+    h.version = Load_Le32(mtrd.at(chunk.start));
   }
   uint32_t data_size = 0;  // replaced by the PICT chunk's length
   if (h.version < 1282) {
@@ -76,12 +76,12 @@ bool read_header(const Mtrd_Payload& mtrd, Mtrd_Header& h) {
     const uint8_t* p = mtrd.at(chunk.start);
     std::memcpy(h.name, p, 15);
     h.name[15] = 0;
-    h.version = le32(p + 16);
-    h.width = le32(p + 20);
-    h.height = le32(p + 24);
-    h.bits = le32(p + 28);
-    h.pack = le32(p + 32);
-    h.frames = le32(p + 40);
+    h.version = Load_Le32(p + 16);
+    h.width = Load_Le32(p + 20);
+    h.height = Load_Le32(p + 24);
+    h.bits = Load_Le32(p + 28);
+    h.pack = Load_Le32(p + 32);
+    h.frames = Load_Le32(p + 40);
     return true;
   }
   if (!mtrd.find("NAME", chunk)) return false;

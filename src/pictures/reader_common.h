@@ -4,14 +4,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "files/text.h"
 #include "pictures/picture.h"
+#include "platform/byte_order.h"
 
 namespace picture_reader {
 
-inline uint32_t le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
 inline uint32_t be32(const uint8_t* p) {
   return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
          (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
@@ -20,10 +18,7 @@ inline uint32_t be32(const uint8_t* p) {
 // Four tag characters compared without regard to ASCII case.
 inline bool tag_equal(const uint8_t* p, const char* tag) {
   for (int i = 0; i < 4; ++i) {
-    uint8_t a = p[i], b = static_cast<uint8_t>(tag[i]);
-    if (a >= 'A' && a <= 'Z') a = static_cast<uint8_t>(a + 32);
-    if (b >= 'A' && b <= 'Z') b = static_cast<uint8_t>(b + 32);
-    if (a != b) return false;
+    if (Ascii_Lower(p[i]) != Ascii_Lower(static_cast<unsigned char>(tag[i]))) return false;
   }
   return true;
 }

@@ -16,7 +16,7 @@ namespace {
 // components are widened to 8 bits; 24/32-bit ones are B, G, R (, A).
 void map_entry(const uint8_t* in, int entry_bytes, uint8_t* rgb) {
   if (entry_bytes == 2) {
-    unsigned v = in[0] | (in[1] << 8);
+    unsigned v = Load_Le16(in);
     unsigned r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
     rgb[0] = static_cast<uint8_t>((r << 3) | (r >> 2));
     rgb[1] = static_cast<uint8_t>((g << 3) | (g >> 2));
@@ -121,7 +121,7 @@ Picture* Picture_Parse_Tga(const uint8_t* data, size_t size, const char* name) {
           out[0] = in[0];
           break;
         case 16: {
-          uint16_t v = Rgb555_To_565(static_cast<uint16_t>(in[0] | (in[1] << 8)));
+          uint16_t v = Rgb555_To_565(Load_Le16(in));
           std::memcpy(out, &v, 2);
           break;
         }

@@ -2,6 +2,7 @@
 // first, whatever the host's order.
 #pragma once
 #include <cstdint>
+#include <cstring>
 
 inline uint16_t Load_Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
@@ -18,3 +19,14 @@ inline void Store_Le16(uint8_t* p, uint16_t value) {
 inline void Store_Le32(uint8_t* p, uint32_t value) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
 }
+
+// 32-bit loads and stores in the host's order through memcpy: one move each, and
+// no alignment or aliasing assumptions about the caller's buffers (the pixel-row
+// routines write two 16-bit pixels at a time).
+inline uint32_t Load_Host32(const void* at) {
+  uint32_t value;
+  std::memcpy(&value, at, 4);
+  return value;
+}
+
+inline void Store_Host32(void* at, uint32_t value) { std::memcpy(at, &value, 4); }

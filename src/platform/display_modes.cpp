@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "draw/rows.h"
+#include "platform/screen_rows.h"
 
 void Mode_List_Add_Screen_Mode(Mode_List& list, int32_t width, int32_t height, int32_t bits, int32_t pitch) {
   for (int32_t kind : {static_cast<int32_t>(Display_Kind_Listed), static_cast<int32_t>(Display_Kind_Doubled)}) {

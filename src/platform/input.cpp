@@ -2,33 +2,39 @@
 
 #include "platform/display.h"
 #include "platform/events.h"
+#include "platform/platform_state.h"
 
 namespace {
-
-Input_State input_state{};
-
-// Ring of key codes: empty when both indices are equal, so one slot always stays
-// free and at most 255 codes are held.
-uint32_t key_queue[256];
-uint32_t key_write = 0;
-uint32_t key_read = 0;
-
-uint8_t key_down_by_scan[128];
-bool virtual_key_down[256];
-uint16_t key_releases[256];  // releases not yet taken, per virtual key
-
-int32_t keyboard_step = 7;
-
-// Mouse movement accumulated since the last update (the distance the system
-// cursor would have moved from the screen centre).
-int64_t pending_dx = 0;
-int64_t pending_dy = 0;
 
 struct Button {
   bool down = false;
   bool pressed_since_read = false;
 };
-Button buttons[4];  // 1 left, 2 right, 3 middle
+
+struct Keyboard_Mouse_State {
+  Input_State input_state{};
+
+  // Ring of key codes: empty when both indices are equal, so one slot always stays
+  // free and at most 255 codes are held.
+  uint32_t key_queue[256] = {};
+  uint32_t key_write = 0;
+  uint32_t key_read = 0;
+
+  uint8_t key_down_by_scan[128] = {};
+  bool virtual_key_down[256] = {};
+  uint16_t key_releases[256] = {};  // releases not yet taken, per virtual key
+
+  int32_t keyboard_step = 7;
+
+  // Mouse movement accumulated since the last update (the distance the system
+  // cursor would have moved from the screen centre).
+  int64_t pending_dx = 0;
+  int64_t pending_dy = 0;
+
+  Button buttons[4];  // 1 left, 2 right, 3 middle
+};
+
+Keyboard_Mouse_State state;
 
 int button_virtual_key(int button) { return button == 1 ? 1 : button == 2 ? 2 : 4; }
 
@@ -65,63 +71,63 @@ int32_t saturate(int64_t value) {
 
 }  // namespace
 
-Input_State& Input() { return input_state; }
+Input_State& Input() { return state.input_state; }
 
 void Input_Reset() {
-  input_state = Input_State{};
-  input_state.clip_right = Screen_Width - 1;
-  input_state.clip_bottom = Screen_Height - 1;
+  state.input_state = Input_State{};
+  state.input_state.clip_right = Screen_Width - 1;
+  state.input_state.clip_bottom = Screen_Height - 1;
 }
 
 void Push_Key(uint32_t code) {
-  uint32_t next = (key_write + 1) & 255u;
-  if (next == key_read) return;  // full: the code is lost
-  key_queue[key_write] = code;
-  key_write = next;
+  uint32_t next = (state.key_write + 1) & 255u;
+  if (next == state.key_read) return;  // full: the code is lost
+  state.key_queue[state.key_write] = code;
+  state.key_write = next;
 }
 
-void Key_Queue_Clear() { key_read = key_write; }
+void Key_Queue_Clear() { state.key_read = state.key_write; }
 
 int32_t Read_Key() {
   Pump_Messages();
-  if (key_read == key_write) return 0;
-  uint32_t code = key_queue[key_read];
-  key_read = (key_read + 1) & 255u;
+  if (state.key_read == state.key_write) return 0;
+  uint32_t code = state.key_queue[state.key_read];
+  state.key_read = (state.key_read + 1) & 255u;
   return static_cast<int32_t>(code);
 }
 
 void Input_Apply_Event(const Platform_Event& event) {
   switch (event.type) {
     case Platform_Event_Type::Key_Down: {
-      key_down_by_scan[event.b & 127] = 0xFF;
-      virtual_key_down[event.a & 255] = true;
+      state.key_down_by_scan[event.b & 127] = 0xFF;
+      state.virtual_key_down[event.a & 255] = true;
       bool push = false;
       uint32_t code = key_down_code(event.a, &push);
       if (push) Push_Key(code);
       break;
     }
     case Platform_Event_Type::Key_Up:
-      key_down_by_scan[event.b & 127] = 0;
-      virtual_key_down[event.a & 255] = false;
-      if (key_releases[event.a & 255] < UINT16_MAX) ++key_releases[event.a & 255];
+      state.key_down_by_scan[event.b & 127] = 0;
+      state.virtual_key_down[event.a & 255] = false;
+      if (state.key_releases[event.a & 255] < UINT16_MAX) ++state.key_releases[event.a & 255];
       break;
     case Platform_Event_Type::Character:
       Push_Key(static_cast<uint32_t>(event.a));
       break;
     case Platform_Event_Type::Mouse_Motion:
-      pending_dx += event.a;
-      pending_dy += event.b;
+      state.pending_dx += event.a;
+      state.pending_dy += event.b;
       break;
     case Platform_Event_Type::Button_Down:
     case Platform_Event_Type::Button_Up: {
       if (event.a < 1 || event.a > 3) break;
-      Button& button = buttons[event.a];
+      Button& button = state.buttons[event.a];
       bool down = event.type == Platform_Event_Type::Button_Down;
       if (down) button.pressed_since_read = true;
       button.down = down;
-      virtual_key_down[button_virtual_key(event.a)] = down;
-      if (!down && key_releases[button_virtual_key(event.a)] < UINT16_MAX) {
-        ++key_releases[button_virtual_key(event.a)];
+      state.virtual_key_down[button_virtual_key(event.a)] = down;
+      if (!down && state.key_releases[button_virtual_key(event.a)] < UINT16_MAX) {
+        ++state.key_releases[button_virtual_key(event.a)];
       }
       break;
     }
@@ -131,15 +137,15 @@ void Input_Apply_Event(const Platform_Event& event) {
 }
 
 void Input_Release_All() {
-  for (auto& button : buttons) button = Button{};
-  for (auto& down : virtual_key_down) down = false;
-  for (auto& down : key_down_by_scan) down = 0;
-  pending_dx = pending_dy = 0;
+  for (auto& button : state.buttons) button = Button{};
+  for (auto& down : state.virtual_key_down) down = false;
+  for (auto& down : state.key_down_by_scan) down = 0;
+  state.pending_dx = state.pending_dy = 0;
 }
 
 int32_t Input_Read_Button(int button) {
   if (button < 1 || button > 3) return 0;
-  Button& b = buttons[button];
+  Button& b = state.buttons[button];
   if (b.pressed_since_read) {
     b.pressed_since_read = false;
     return 1;
@@ -148,7 +154,7 @@ int32_t Input_Read_Button(int button) {
 }
 
 void Input_Update() {
-  Input_State& s = input_state;
+  Input_State& s = state.input_state;
   Pump_Messages();
   if (Display_Inactive()) {
     s.left_button = s.escape = s.right_button = s.key = 0;
@@ -158,17 +164,17 @@ void Input_Update() {
   s.key = Read_Key();
 
   // The virtual cursor moves at half the speed of the system cursor.
-  s.mouse_dx = saturate(pending_dx >> 1);
-  s.mouse_dy = saturate(pending_dy >> 1);
-  pending_dx = pending_dy = 0;
+  s.mouse_dx = saturate(state.pending_dx >> 1);
+  s.mouse_dy = saturate(state.pending_dy >> 1);
+  state.pending_dx = state.pending_dy = 0;
 
-  const int32_t step = keyboard_step;
+  const int32_t step = state.keyboard_step;
   switch (s.key) {
     case 0x4800: case '8': s.mouse_dy -= step; break;
     case 0x5000: case '2': s.mouse_dy += step; break;
     case 0x4B00: case '4': s.mouse_dx -= step; break;
     case 0x4D00: case '6': s.mouse_dx += step; break;
-    case 8: keyboard_step = step ^ 6; break;
+    case 8: state.keyboard_step = step ^ 6; break;
     default: break;
   }
   s.mouse_x = clamp(saturate(static_cast<int64_t>(s.mouse_x) + s.mouse_dx), s.clip_left, s.clip_right);
@@ -184,22 +190,24 @@ void Input_Update() {
 
 bool Async_Key_Down(int virtual_key) {
   if (virtual_key < 0 || virtual_key > 255) return false;
-  return virtual_key_down[virtual_key];
+  return state.virtual_key_down[virtual_key];
 }
 
-int32_t Keyboard_Step() { return keyboard_step; }
+int32_t Keyboard_Step() { return state.keyboard_step; }
 
 uint8_t Key_Down(int scan_code) {
   if (scan_code < 0 || scan_code > 127) return 0;
-  return key_down_by_scan[scan_code];
+  return state.key_down_by_scan[scan_code];
 }
 
 bool Take_Key_Release(int virtual_key) {
-  if (virtual_key < 0 || virtual_key > 255 || key_releases[virtual_key] == 0) return false;
-  --key_releases[virtual_key];
+  if (virtual_key < 0 || virtual_key > 255 || state.key_releases[virtual_key] == 0) return false;
+  --state.key_releases[virtual_key];
   return true;
 }
 
 void Forget_Key_Releases() {
-  for (auto& count : key_releases) count = 0;
+  for (auto& count : state.key_releases) count = 0;
 }
+
+void platform_state::Reset_Input() { state = Keyboard_Mouse_State{}; }

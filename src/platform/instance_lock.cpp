@@ -8,8 +8,14 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/platform_state.h"
+
 namespace {
-int lock_descriptor = -1;
+struct Instance_Lock_State {
+  int lock_descriptor = -1;
+};
+
+Instance_Lock_State state;
 }
 
 std::string Instance_Lock_Path() {
@@ -19,7 +25,7 @@ std::string Instance_Lock_Path() {
 }
 
 bool Instance_Lock_Acquire() {
-  if (lock_descriptor >= 0) return true;
+  if (state.lock_descriptor >= 0) return true;
   std::string path = Instance_Lock_Path();
   int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (descriptor < 0) return true;
@@ -28,13 +34,15 @@ bool Instance_Lock_Acquire() {
     close(descriptor);
     return !held_elsewhere;
   }
-  lock_descriptor = descriptor;
+  state.lock_descriptor = descriptor;
   return true;
 }
 
 void Instance_Lock_Release() {
-  if (lock_descriptor < 0) return;
-  flock(lock_descriptor, LOCK_UN);
-  close(lock_descriptor);
-  lock_descriptor = -1;
+  if (state.lock_descriptor < 0) return;
+  flock(state.lock_descriptor, LOCK_UN);
+  close(state.lock_descriptor);
+  state.lock_descriptor = -1;
 }
+
+void platform_state::Reset_Instance_Lock() { Instance_Lock_Release(); }

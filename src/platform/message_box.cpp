@@ -9,12 +9,18 @@
 #include <set>
 #include <string>
 
+#include "platform/platform_state.h"
+
 namespace {
 
-bool headless = false;
+struct Message_Box_State {
+  bool headless = false;
+};
+
+Message_Box_State state;
 
 bool display_available() {
-  if (headless) return false;
+  if (state.headless) return false;
   const char* x11 = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   return (x11 && x11[0]) || (wayland && wayland[0]);
@@ -45,7 +51,7 @@ std::string utf8_of(const char* text) {
 
 }  // namespace
 
-void Message_Box_Set_Headless(bool value) { headless = value; }
+void Message_Box_Set_Headless(bool value) { state.headless = value; }
 
 int Message_Box_Show(const char* title, const char* text, bool information) {
   std::string utf8_title = utf8_of(title);
@@ -78,3 +84,5 @@ void Tell_Player(const char* format, ...) {
   std::fprintf(stderr, "osterlin: %s\n", text);
   std::fflush(stderr);
 }
+
+void platform_state::Reset_Message_Box() { state = Message_Box_State{}; }

@@ -11,20 +11,27 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/display_internal.h"
+#include "platform/platform_state.h"
 #include "platform/record.h"
 #include "platform/trace.h"
 #include "platform/window.h"
 
 namespace {
-std::string last_error;
-void (*exit_hook)() = nullptr;
-bool started = false;
+using Exit_Hook = void (*)();
 
-// The fatal memory error may take the way out from the load timer's thread, and
-// the sound device it closes then leaves the pause listeners.
-std::mutex lists_lock;
-std::vector<Thread_Stopper> stoppers;
-std::vector<Pause_Listener> pause_listeners;
+struct Platform_State {
+  std::string last_error;
+  Exit_Hook exit_hook = nullptr;
+  bool started = false;
+
+  // The fatal memory error may take the way out from the load timer's thread, and
+  // the sound device it closes then leaves the pause listeners.
+  std::mutex lists_lock;
+  std::vector<Thread_Stopper> stoppers;
+  std::vector<Pause_Listener> pause_listeners;
+};
+
+Platform_State state;
 
 // Removes argv[index .. index + count - 1], keeping the null at argv[argc].
 void remove_arguments(int* argc, char** argv, int index, int count) {
@@ -62,7 +69,7 @@ int Platform_Take_Options(int* argc, char** argv, Platform_Options* options) {
 }
 
 int Platform_Start(const Platform_Options& options) {
-  last_error.clear();
+  state.last_error.clear();
   Display_Reset_State();
 
   // The screen modes our presentation offers: the texture at the engine's size,
@@ -76,7 +83,7 @@ int Platform_Start(const Platform_Options& options) {
   request.bits_per_pixel = 16;
   request.kind = options.scanlines ? Display_Kind_Doubled : Display_Kind_Any;
   if (!Display_Setup(modes, request)) {
-    last_error = "Screen error!";
+    state.last_error = "Screen error!";
     return -1;
   }
 
@@ -87,15 +94,15 @@ int Platform_Start(const Platform_Options& options) {
       std::snprintf(title, sizeof title, "%s", path);
       std::free(path);
     }
-    if (!Window_Open(Screen_Width * factor, Screen_Height * factor, title, &last_error)) return -1;
+    if (!Window_Open(Screen_Width * factor, Screen_Height * factor, title, &state.last_error)) return -1;
   }
 
-  if (!options.record_path.empty() && !Record_Open(options.record_path, &last_error)) {
+  if (!options.record_path.empty() && !Record_Open(options.record_path, &state.last_error)) {
     Window_Close();
     return -1;
   }
   if (!options.replay_path.empty()) {
-    if (!Replay_Open(options.replay_path, &last_error)) {
+    if (!Replay_Open(options.replay_path, &state.last_error)) {
       Window_Close();
       return -1;
     }
@@ -103,11 +110,11 @@ int Platform_Start(const Platform_Options& options) {
     Clock_Set_Virtual_Counter(0);
   }
   Display_Set_Pause_In_Background(options.pause_in_background);
-  started = true;
+  state.started = true;
   return 0;
 }
 
-const char* Platform_Error() { return last_error.c_str(); }
+const char* Platform_Error() { return state.last_error.c_str(); }
 
 void Platform_Stop() {
   Record_Replay_Close();
@@ -115,19 +122,19 @@ void Platform_Stop() {
   Clock_Use_Virtual_Counter(false);
   Display_Reset_State();
   Display_Set_Pause_In_Background(true);
-  started = false;
+  state.started = false;
 }
 
 void Platform_Add_Thread_Stopper(Thread_Stopper stopper) {
-  std::lock_guard<std::mutex> guard(lists_lock);
-  stoppers.push_back(stopper);
+  std::lock_guard<std::mutex> guard(state.lists_lock);
+  state.stoppers.push_back(stopper);
 }
 
 void Platform_Remove_Thread_Stopper(Thread_Stopper stopper) {
-  std::lock_guard<std::mutex> guard(lists_lock);
-  for (size_t i = stoppers.size(); i-- > 0;) {
-    if (stoppers[i] == stopper) {
-      stoppers.erase(stoppers.begin() + static_cast<std::ptrdiff_t>(i));
+  std::lock_guard<std::mutex> guard(state.lists_lock);
+  for (size_t i = state.stoppers.size(); i-- > 0;) {
+    if (state.stoppers[i] == stopper) {
+      state.stoppers.erase(state.stoppers.begin() + static_cast<std::ptrdiff_t>(i));
       return;
     }
   }
@@ -139,25 +146,25 @@ void Platform_Stop_Threads() {
   for (;;) {
     Thread_Stopper stopper;
     {
-      std::lock_guard<std::mutex> guard(lists_lock);
-      if (stoppers.empty()) return;
-      stopper = stoppers.back();
-      stoppers.pop_back();
+      std::lock_guard<std::mutex> guard(state.lists_lock);
+      if (state.stoppers.empty()) return;
+      stopper = state.stoppers.back();
+      state.stoppers.pop_back();
     }
     stopper();
   }
 }
 
 void Platform_Add_Pause_Listener(Pause_Listener listener) {
-  std::lock_guard<std::mutex> guard(lists_lock);
-  pause_listeners.push_back(listener);
+  std::lock_guard<std::mutex> guard(state.lists_lock);
+  state.pause_listeners.push_back(listener);
 }
 
 void Platform_Remove_Pause_Listener(Pause_Listener listener) {
-  std::lock_guard<std::mutex> guard(lists_lock);
-  for (auto it = pause_listeners.begin(); it != pause_listeners.end(); ++it) {
+  std::lock_guard<std::mutex> guard(state.lists_lock);
+  for (auto it = state.pause_listeners.begin(); it != state.pause_listeners.end(); ++it) {
     if (*it == listener) {
-      pause_listeners.erase(it);
+      state.pause_listeners.erase(it);
       return;
     }
   }
@@ -167,19 +174,19 @@ void Platform_Notify_Pause(bool paused) {
   // Run from a copy, without the lock: a listener may remove itself.
   std::vector<Pause_Listener> listeners;
   {
-    std::lock_guard<std::mutex> guard(lists_lock);
-    listeners = pause_listeners;
+    std::lock_guard<std::mutex> guard(state.lists_lock);
+    listeners = state.pause_listeners;
   }
   for (Pause_Listener listener : listeners) listener(paused);
 }
 
-void Platform_Set_Exit_Hook(void (*hook)()) { exit_hook = hook; }
+void Platform_Set_Exit_Hook(void (*hook)()) { state.exit_hook = hook; }
 
 void Platform_Exit(int status) {
   Platform_Stop_Threads();
-  if (exit_hook != nullptr) {
-    auto hook = exit_hook;
-    exit_hook = nullptr;  // a hook that ends up here again must not loop
+  if (state.exit_hook != nullptr) {
+    auto hook = state.exit_hook;
+    state.exit_hook = nullptr;  // a hook that ends up here again must not loop
     hook();
   }
   Platform_Stop();
@@ -191,4 +198,20 @@ void Platform_Exit(int status) {
 void Display_Quit_Now() {
   Trace_Line("quit");
   Platform_Exit(0);
+}
+
+void Platform_State_Reset() {
+  Platform_Stop();
+  platform_state::Reset_Record();
+  platform_state::Reset_Window();
+  platform_state::Reset_Display();
+  platform_state::Reset_Input();
+  platform_state::Reset_Clock();
+  platform_state::Reset_Instance_Lock();
+  platform_state::Reset_Message_Box();
+  platform_state::Reset_Trace();
+  platform_state::Reset_Debug_Output();
+  state.last_error.clear();
+  state.exit_hook = nullptr;
+  state.started = false;
 }

@@ -44,6 +44,12 @@ int Platform_Start(const Platform_Options& options);
 const char* Platform_Error();
 // Flushes the record file, closes the window and releases the display.
 void Platform_Stop();
+// Returns the platform to the state of a fresh process (between tests; safe to
+// call twice): stops it, closes the instance lock, clears clock, input, display
+// and switches. Thread stoppers and pause listeners stay: they belong to the
+// threads and devices that registered them, which take them off when closed;
+// so do live load timers.
+void Platform_State_Reset();
 
 // Threads that run engine code beside the main thread (the sound device's
 // callback, the load timer) register how to stop them. Every way out of the

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/byte_order.h"
 #include "platform/platform.h"
+#include "platform/platform_state.h"
 
 namespace {
 
@@ -16,52 +18,46 @@ namespace {
 constexpr char signature[8] = {'O', 'S', 'T', 'R', 'E', 'C', '0', '1'};
 constexpr uint64_t counter_frequency = 10000000;
 
-std::FILE* file = nullptr;
-bool recording = false;
-bool replaying = false;
+struct Record_State {
+  std::FILE* file = nullptr;
+  bool recording = false;
+  bool replaying = false;
 
-// Recording state.
-uint32_t pending_empty_pumps = 0;
-uint32_t events_in_pump = 0;
+  // Recording state.
+  uint32_t pending_empty_pumps = 0;
+  uint32_t events_in_pump = 0;
 
-Replay_End_Handler end_handler = nullptr;
+  Replay_End_Handler end_handler = nullptr;
+
+  // Replay state.
+  uint32_t replay_empty_pumps = 0;
+  bool replay_pump_done = false;
+};
+
+Record_State state;
 
 [[noreturn]] void end_replay(int status) {
-  if (end_handler != nullptr) end_handler(status);
+  if (state.end_handler != nullptr) state.end_handler(status);
   Platform_Exit(status);
 }
 
-// Replay state.
-uint32_t replay_empty_pumps = 0;
-bool replay_pump_done = false;
-
-void put_u32(uint8_t* at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
-}
+// 64-bit fields are two little-endian 32-bit halves, the low half first.
 void put_u64(uint8_t* at, uint64_t v) {
-  for (int i = 0; i < 8; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
+  Store_Le32(at, static_cast<uint32_t>(v));
+  Store_Le32(at + 4, static_cast<uint32_t>(v >> 32));
 }
-uint32_t get_u32(const uint8_t* at) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | at[i];
-  return v;
-}
-uint64_t get_u64(const uint8_t* at) {
-  uint64_t v = 0;
-  for (int i = 7; i >= 0; --i) v = (v << 8) | at[i];
-  return v;
-}
+uint64_t get_u64(const uint8_t* at) { return Load_Le32(at) | static_cast<uint64_t>(Load_Le32(at + 4)) << 32; }
 
 void write_bytes(const uint8_t* bytes, size_t size) {
-  if (file != nullptr) std::fwrite(bytes, 1, size, file);
+  if (state.file != nullptr) std::fwrite(bytes, 1, size, state.file);
 }
 
 void flush_empty_pumps() {
-  if (pending_empty_pumps == 0) return;
+  if (state.pending_empty_pumps == 0) return;
   uint8_t record[5] = {'P'};
-  put_u32(record + 1, pending_empty_pumps);
+  Store_Le32(record + 1, state.pending_empty_pumps);
   write_bytes(record, sizeof record);
-  pending_empty_pumps = 0;
+  state.pending_empty_pumps = 0;
 }
 
 [[noreturn]] void replay_ended() {
@@ -76,11 +72,11 @@ void flush_empty_pumps() {
 
 // Reads the payload of a record; a file cut inside a record counts as its end.
 void read_payload(uint8_t* bytes, size_t size) {
-  if (std::fread(bytes, 1, size, file) != size) replay_ended();
+  if (std::fread(bytes, 1, size, state.file) != size) replay_ended();
 }
 
 int read_tag() {
-  int tag = std::fgetc(file);
+  int tag = std::fgetc(state.file);
   if (tag == EOF) replay_ended();
   return tag;
 }
@@ -89,8 +85,8 @@ int read_tag() {
 
 bool Record_Open(const std::string& path, std::string* error) {
   Record_Replay_Close();
-  file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
+  state.file = std::fopen(path.c_str(), "wb");
+  if (state.file == nullptr) {
     *error = "cannot write the record file " + path;
     return false;
   }
@@ -98,9 +94,9 @@ bool Record_Open(const std::string& path, std::string* error) {
   std::memcpy(header, signature, 8);
   put_u64(header + 8, counter_frequency);
   write_bytes(header, sizeof header);
-  recording = true;
-  pending_empty_pumps = 0;
-  events_in_pump = 0;
+  state.recording = true;
+  state.pending_empty_pumps = 0;
+  state.events_in_pump = 0;
   return true;
 }
 
@@ -114,10 +110,10 @@ bool start_replay(std::FILE* stream, const std::string& name, std::string* error
     std::fclose(stream);
     return false;
   }
-  file = stream;
-  replaying = true;
-  replay_empty_pumps = 0;
-  replay_pump_done = false;
+  state.file = stream;
+  state.replaying = true;
+  state.replay_empty_pumps = 0;
+  state.replay_pump_done = false;
   return true;
 }
 }  // namespace
@@ -142,45 +138,45 @@ bool Replay_Open_Memory(const uint8_t* bytes, size_t size, std::string* error) {
   return start_replay(stream, "(memory)", error);
 }
 
-void Replay_Set_End_Handler(Replay_End_Handler handler) { end_handler = handler; }
+void Replay_Set_End_Handler(Replay_End_Handler handler) { state.end_handler = handler; }
 
 void Record_Replay_Close() {
-  if (file != nullptr) {
-    if (recording) flush_empty_pumps();
-    std::fclose(file);
+  if (state.file != nullptr) {
+    if (state.recording) flush_empty_pumps();
+    std::fclose(state.file);
   }
-  file = nullptr;
-  recording = replaying = false;
+  state.file = nullptr;
+  state.recording = state.replaying = false;
 }
 
-bool Recording() { return recording; }
-bool Replaying() { return replaying; }
+bool Recording() { return state.recording; }
+bool Replaying() { return state.replaying; }
 
 void Record_Event(const Platform_Event& event) {
-  if (!recording) return;
+  if (!state.recording) return;
   flush_empty_pumps();
   uint8_t record[10] = {'E', static_cast<uint8_t>(event.type)};
-  put_u32(record + 2, static_cast<uint32_t>(event.a));
-  put_u32(record + 6, static_cast<uint32_t>(event.b));
+  Store_Le32(record + 2, static_cast<uint32_t>(event.a));
+  Store_Le32(record + 6, static_cast<uint32_t>(event.b));
   write_bytes(record, sizeof record);
-  ++events_in_pump;
+  ++state.events_in_pump;
 }
 
 void Record_Pump_End() {
-  if (!recording) return;
-  if (events_in_pump == 0) {
-    ++pending_empty_pumps;
-    if (pending_empty_pumps == UINT32_MAX) flush_empty_pumps();
+  if (!state.recording) return;
+  if (state.events_in_pump == 0) {
+    ++state.pending_empty_pumps;
+    if (state.pending_empty_pumps == UINT32_MAX) flush_empty_pumps();
     return;
   }
   uint8_t record[5] = {'P'};
-  put_u32(record + 1, 1);
+  Store_Le32(record + 1, 1);
   write_bytes(record, sizeof record);
-  events_in_pump = 0;
+  state.events_in_pump = 0;
 }
 
 void Record_Clock_Reading(uint64_t counter) {
-  if (!recording) return;
+  if (!state.recording) return;
   flush_empty_pumps();
   uint8_t record[9] = {'T'};
   put_u64(record + 1, counter);
@@ -188,43 +184,48 @@ void Record_Clock_Reading(uint64_t counter) {
 }
 
 void Replay_Pump_Begin() {
-  if (!replaying) return;
-  replay_pump_done = false;
-  if (replay_empty_pumps > 0) {
-    --replay_empty_pumps;
-    replay_pump_done = true;
+  if (!state.replaying) return;
+  state.replay_pump_done = false;
+  if (state.replay_empty_pumps > 0) {
+    --state.replay_empty_pumps;
+    state.replay_pump_done = true;
   }
 }
 
 bool Replay_Next_Event(Platform_Event* event) {
-  if (!replaying || replay_pump_done) return false;
+  if (!state.replaying || state.replay_pump_done) return false;
   int tag = read_tag();
   if (tag == 'E') {
     uint8_t payload[9];
     read_payload(payload, sizeof payload);
     event->type = static_cast<Platform_Event_Type>(payload[0]);
-    event->a = static_cast<int32_t>(get_u32(payload + 1));
-    event->b = static_cast<int32_t>(get_u32(payload + 5));
+    event->a = static_cast<int32_t>(Load_Le32(payload + 1));
+    event->b = static_cast<int32_t>(Load_Le32(payload + 5));
     if (payload[0] < 1 || payload[0] > 9) replay_diverged("unknown event type");
     return true;
   }
   if (tag == 'P') {
     uint8_t payload[4];
     read_payload(payload, sizeof payload);
-    uint32_t count = get_u32(payload);
+    uint32_t count = Load_Le32(payload);
     if (count == 0) replay_diverged("empty pump record");
-    replay_empty_pumps = count - 1;
-    replay_pump_done = true;
+    state.replay_empty_pumps = count - 1;
+    state.replay_pump_done = true;
     return false;
   }
   replay_diverged(tag == 'T' ? "a clock reading where a pump was recorded" : "unknown record");
 }
 
 uint64_t Replay_Clock_Reading() {
-  if (replay_empty_pumps > 0) replay_diverged("a clock reading where a pump was recorded");
+  if (state.replay_empty_pumps > 0) replay_diverged("a clock reading where a pump was recorded");
   int tag = read_tag();
   if (tag != 'T') replay_diverged(tag == 'E' || tag == 'P' ? "a pump where a clock reading was recorded" : "unknown record");
   uint8_t payload[8];
   read_payload(payload, sizeof payload);
   return get_u64(payload);
+}
+
+void platform_state::Reset_Record() {
+  Record_Replay_Close();
+  state = Record_State{};
 }

@@ -4,16 +4,22 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/platform_state.h"
+
 namespace {
-bool trace_enabled = false;
+struct Trace_State {
+  bool trace_enabled = false;
+};
+
+Trace_State state;
 }
 
-void Trace_Set_Enabled(bool enabled) { trace_enabled = enabled; }
+void Trace_Set_Enabled(bool enabled) { state.trace_enabled = enabled; }
 
-bool Trace_Enabled() { return trace_enabled; }
+bool Trace_Enabled() { return state.trace_enabled; }
 
 void Trace_Line(const char* format, ...) {
-  if (!trace_enabled) return;
+  if (!state.trace_enabled) return;
   // Lines are whole however long (a saved state lists every boolean).
   va_list args, again;
   va_start(args, format);
@@ -27,3 +33,5 @@ void Trace_Line(const char* format, ...) {
   std::fprintf(stderr, "%s\n", line.data());
   std::fflush(stderr);
 }
+
+void platform_state::Reset_Trace() { state = Trace_State{}; }

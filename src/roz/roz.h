@@ -10,8 +10,8 @@
 // Every decoding entry point takes the stream's length in bytes (the argument
 // after the stream). Nothing is read outside those bytes: a section that claims
 // more bytes than remain is cut and reads as zero bits beyond. A stream whose
-// frequency table is damaged is refused; the outcome of the last call is kept in
-// Roz_Last_Status().
+// frequency table is damaged is refused; the outcome of the thread's last call is
+// kept in Roz_Last_Status().
 #pragma once
 
 #if defined(__GNUC__)
@@ -156,10 +156,11 @@ ROZ_API void Unpack_Picture_Rgb_15_15_640_480(unsigned short* out, unsigned char
 ROZ_API void Unpack_Picture_Rgb_15_16_640_480(unsigned short* out, unsigned char* stream, int length, int quality);
 ROZ_API void Unpack_Picture_Rgb_16_16_640_480(unsigned short* out, unsigned char* stream, int length, int quality);
 
-// Outcome of the last decoding call of this library (class or free decoder):
-// 0 when the stream was decoded, -1 when it was refused.
+// Outcome of the calling thread's last decoding call of this library (class or
+// free decoder): 0 when the stream was decoded, -1 when it was refused. A thread
+// that has decoded nothing reads 0.
 ROZ_API int Roz_Last_Status();
-// Short English reason for the last refusal ("" after a success).
+// Short English reason for the calling thread's last refusal ("" after a success).
 ROZ_API const char* Roz_Last_Error();
 
 // Receives the library's user-visible messages (caption, text). The default

@@ -80,8 +80,10 @@ void Grow_Buffer(unsigned char*& buffer, int& capacity, int needed) {
 }
 
 namespace {
-int g_status = 0;
-const char* g_error = "";
+// The outcome of the last call is kept per thread: decoders running on several
+// threads at once each read their own outcome, never another thread's.
+thread_local int g_status = 0;
+thread_local const char* g_error = "";
 Roz_Message_Handler g_handler = nullptr;
 }  // namespace
 

@@ -17,19 +17,25 @@ struct Channel {
   int buffer = 0;                // the mixer buffer playing it
 };
 
-// Guarded by Sound_Lock().
-Channel channels[Sound_Channel_Count];
-std::vector<int> one_shots;  // buffers of sounds started with flags 0: outside the table
-std::vector<int> owned;      // buffers of Sound_Play_Owned, until their owner releases them
-bool initialised = false;
-int32_t status = -1;
-Sound_Output output_mode = Sound_Output::Device;
-Sound_Output active_mode = Sound_Output::Device;
-Sound_Pull_Sink pull_sink = nullptr;
-void* pull_sink_user = nullptr;
-int64_t pull_remainder = 0;  // sample-milliseconds not yet mixed
-std::vector<int16_t> pull_block;
-void (*music_stopper)() = nullptr;
+using Music_Stopper = void (*)();
+
+struct Channels_State {
+  // Guarded by Sound_Lock().
+  Channel channels[Sound_Channel_Count];
+  std::vector<int> one_shots;  // buffers of sounds started with flags 0: outside the table
+  std::vector<int> owned;      // buffers of Sound_Play_Owned, until their owner releases them
+  bool initialised = false;
+  int32_t status = -1;
+  Sound_Output output_mode = Sound_Output::Device;
+  Sound_Output active_mode = Sound_Output::Device;
+  Sound_Pull_Sink pull_sink = nullptr;
+  void* pull_sink_user = nullptr;
+  int64_t pull_remainder = 0;  // sample-milliseconds not yet mixed
+  std::vector<int16_t> pull_block;
+  Music_Stopper music_stopper = nullptr;
+};
+
+Channels_State state;
 
 void release_channel(Channel& channel) {
   Sound_Mixer().release(channel.buffer);
@@ -38,12 +44,12 @@ void release_channel(Channel& channel) {
 
 void refresh_locked() {
   Mixer& mixer = Sound_Mixer();
-  for (Channel& channel : channels) {
+  for (Channel& channel : state.channels) {
     if (channel.flags == 0) continue;
     int state = mixer.status(channel.buffer);
     if (state < 0 || (state & Mixer_Playing) == 0) release_channel(channel);
   }
-  std::erase_if(one_shots, [&mixer](int buffer) {
+  std::erase_if(state.one_shots, [&mixer](int buffer) {
     int state = mixer.status(buffer);
     if (state >= 0 && (state & Mixer_Playing) != 0) return false;
     mixer.release(buffer);
@@ -53,7 +59,7 @@ void refresh_locked() {
 
 Channel* channel_in_use(int channel) {
   if (channel < 1 || channel > Sound_Channel_Count) return nullptr;
-  Channel& entry = channels[channel - 1];
+  Channel& entry = state.channels[channel - 1];
   return entry.flags != 0 ? &entry : nullptr;
 }
 
@@ -82,7 +88,7 @@ bool Sound_Channel_Write(int channel, uint32_t offset, const void* data, uint32_
 
 void Sound_Set_Music_Stopper(void (*stopper)()) {
   std::lock_guard lock(Sound_Lock());
-  music_stopper = stopper;
+  state.music_stopper = stopper;
 }
 
 int32_t Sound_Volume_To_Hundredths(int volume) {
@@ -96,54 +102,55 @@ int32_t Sound_Pan_To_Hundredths(int pan) { return std::clamp(pan, -255, 255) * 1
 
 void Sound_Set_Output_Mode(Sound_Output mode) {
   std::lock_guard lock(Sound_Lock());
-  output_mode = mode;
+  state.output_mode = mode;
 }
 
 Sound_Output Sound_Get_Output_Mode() {
   std::lock_guard lock(Sound_Lock());
-  return output_mode;
+  return state.output_mode;
 }
 
 void Sound_Set_Pull_Sink(Sound_Pull_Sink sink, void* user) {
   std::lock_guard lock(Sound_Lock());
-  pull_sink = sink;
-  pull_sink_user = user;
+  state.pull_sink = sink;
+  state.pull_sink_user = user;
 }
 
 void Sound_Pull(int32_t ms) {
   std::lock_guard lock(Sound_Lock());
-  if (!initialised || active_mode != Sound_Output::Pull || ms <= 0) return;
+  if (!state.initialised || state.active_mode != Sound_Output::Pull || ms <= 0) return;
   // Whole output frames for this frame's length; the fraction carries over so that
   // frames of 30 ms, say, consume exactly 1323 samples each.
-  pull_remainder += static_cast<int64_t>(ms) * Sound_Output_Rate;
-  size_t frames = static_cast<size_t>(pull_remainder / 1000);
-  pull_remainder %= 1000;
-  pull_block.resize(2 * frames);
-  Sound_Mixer().mix(pull_block.data(), frames);
-  if (pull_sink != nullptr) pull_sink(pull_block.data(), static_cast<int>(frames), pull_sink_user);
+  state.pull_remainder += static_cast<int64_t>(ms) * Sound_Output_Rate;
+  size_t frames = static_cast<size_t>(state.pull_remainder / 1000);
+  state.pull_remainder %= 1000;
+  state.pull_block.resize(2 * frames);
+  Sound_Mixer().mix(state.pull_block.data(), frames);
+  if (state.pull_sink != nullptr)
+    state.pull_sink(state.pull_block.data(), static_cast<int>(frames), state.pull_sink_user);
 }
 
 int Sound_Init() {
   std::lock_guard lock(Sound_Lock());
-  if (initialised) {
-    status = -1;
+  if (state.initialised) {
+    state.status = -1;
     return -1;
   }
-  active_mode = output_mode;
-  if (active_mode == Sound_Output::Device) {
+  state.active_mode = state.output_mode;
+  if (state.active_mode == Sound_Output::Device) {
     if (!Audio_Device_Open(&Sound_Mixer())) {
-      status = -1;
+      state.status = -1;
       return -1;
     }
   } else {
-    pull_remainder = 0;
+    state.pull_remainder = 0;
     Clock_Set_Tick_Listener(Sound_Pull);
   }
-  for (Channel& channel : channels) channel = Channel{};
-  one_shots.clear();
-  owned.clear();
-  initialised = true;
-  status = 0;
+  for (Channel& channel : state.channels) channel = Channel{};
+  state.one_shots.clear();
+  state.owned.clear();
+  state.initialised = true;
+  state.status = 0;
   return 0;
 }
 
@@ -151,34 +158,34 @@ void Sound_Shutdown() {
   void (*stop_music)() = nullptr;
   {
     std::lock_guard lock(Sound_Lock());
-    stop_music = music_stopper;
+    stop_music = state.music_stopper;
   }
   if (stop_music != nullptr) stop_music();
   Stream_Stop();
   std::lock_guard lock(Sound_Lock());
-  if (!initialised) return;
+  if (!state.initialised) return;
   for (int channel = 1; channel <= Sound_Channel_Count; ++channel) Sound_Stop(channel);
   // Stop the output first so that nothing mixes while the buffers go.
-  if (active_mode == Sound_Output::Device) {
+  if (state.active_mode == Sound_Output::Device) {
     Audio_Device_Close();
   } else {
     Clock_Set_Tick_Listener(nullptr);
   }
   Sound_Mixer().release_all();
-  one_shots.clear();
-  owned.clear();
-  initialised = false;
-  status = -1;
+  state.one_shots.clear();
+  state.owned.clear();
+  state.initialised = false;
+  state.status = -1;
 }
 
 int32_t Sound_Status() {
   std::lock_guard lock(Sound_Lock());
-  return status;
+  return state.status;
 }
 
 int Sound_Play(const Sound* sound, int volume, int pan, uint32_t flags) {
   std::lock_guard lock(Sound_Lock());
-  if (!initialised || sound == nullptr) return -1;
+  if (!state.initialised || sound == nullptr) return -1;
   refresh_locked();
   volume = std::clamp(volume, 0, 255);
   pan = std::clamp(pan, -255, 255);
@@ -187,10 +194,10 @@ int Sound_Play(const Sound* sound, int volume, int pan, uint32_t flags) {
   // not loop (looping sounds are never cut off).
   int chosen = -1;
   for (int i = 0; i < Sound_Channel_Count && chosen < 0; ++i) {
-    if (channels[i].flags == 0 || ((flags & 2) != 0 && (channels[i].flags & 1) == 0)) chosen = i;
+    if (state.channels[i].flags == 0 || ((flags & 2) != 0 && (state.channels[i].flags & 1) == 0)) chosen = i;
   }
   if (chosen < 0) return -1;
-  Channel& entry = channels[chosen];
+  Channel& entry = state.channels[chosen];
   if (entry.flags != 0) release_channel(entry);
 
   Mixer& mixer = Sound_Mixer();
@@ -211,7 +218,7 @@ int Sound_Play(const Sound* sound, int volume, int pan, uint32_t flags) {
   // A sound started with flags 0 leaves its entry free: it is kept aside until it
   // has played out, then released.
   if (flags == 0) {
-    one_shots.push_back(buffer);
+    state.one_shots.push_back(buffer);
     return 0;
   }
   entry.flags = flags;
@@ -222,7 +229,7 @@ int Sound_Play(const Sound* sound, int volume, int pan, uint32_t flags) {
 
 int Sound_Play_Owned(const Sound* sound, int volume, int pan) {
   std::lock_guard lock(Sound_Lock());
-  if (!initialised || sound == nullptr || sound->data == nullptr) return -1;
+  if (!state.initialised || sound == nullptr || sound->data == nullptr) return -1;
   Mixer& mixer = Sound_Mixer();
   Mixer_Format format;
   format.rate = sound->rate;
@@ -235,7 +242,7 @@ int Sound_Play_Owned(const Sound* sound, int volume, int pan) {
     mixer.release(buffer);
     return -1;
   }
-  owned.push_back(buffer);
+  state.owned.push_back(buffer);
   return buffer;
 }
 
@@ -243,9 +250,9 @@ void Sound_Release_Owned(int handle) {
   std::lock_guard lock(Sound_Lock());
   // Only handles given out by Sound_Play_Owned: a stale or foreign number must
   // not release a tracked channel's buffer.
-  auto it = std::find(owned.begin(), owned.end(), handle);
-  if (it == owned.end()) return;
-  owned.erase(it);
+  auto it = std::find(state.owned.begin(), state.owned.end(), handle);
+  if (it == state.owned.end()) return;
+  state.owned.erase(it);
   Sound_Mixer().release(handle);
 }
 
@@ -286,4 +293,12 @@ int32_t Sound_Position(int channel) {
     return 0;
   }
   return static_cast<int32_t>(position);
+}
+
+void sound_state::Reset_Channels() {
+  Sound_Shutdown();
+  std::lock_guard lock(Sound_Lock());
+  // Buffers played while no output was set up are released too.
+  Sound_Mixer().release_all();
+  state = Channels_State{};
 }

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/byte_order.h"
+
 struct Mixer::Buffer {
   int id = 0;
   Mixer_Format format;
@@ -35,8 +37,8 @@ inline void fetch(const uint8_t* data, uint32_t frame, int32_t& left, int32_t& r
     right = Channels == 2 ? (static_cast<int32_t>(p[1]) - 128) << 8 : left;
   } else {
     const uint8_t* p = data + static_cast<size_t>(frame) * 2 * Channels;
-    left = static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-    right = Channels == 2 ? static_cast<int16_t>(static_cast<uint16_t>(p[2] | (p[3] << 8))) : left;
+    left = static_cast<int16_t>(Load_Le16(p));
+    right = Channels == 2 ? static_cast<int16_t>(Load_Le16(p + 2)) : left;
   }
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/memory.h"
+#include "sound/sound_internal.h"
 
 Sound* Sound_Create(const char* name, uint32_t rate, uint32_t bits, uint32_t stereo, uint32_t size) {
   if (size == 0) return nullptr;
@@ -22,4 +23,11 @@ void Sound_Free(Sound* sound) {
   if (sound == nullptr) return;
   Mem_Free(sound->data);
   Mem_Free(sound);
+}
+
+void Sound_State_Reset() {
+  sound_state::Reset_Music();
+  sound_state::Reset_Stream();
+  sound_state::Reset_Channels();
+  sound_state::Reset_Audio_Device();
 }

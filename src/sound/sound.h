@@ -59,6 +59,10 @@ constexpr int Sound_Channel_Count = 8;
 int Sound_Init();        // 0, or -1 (also when already initialised); sets Sound_Status
 void Sound_Shutdown();   // stops music and channels, releases the output
 int32_t Sound_Status();  // result of the last Sound_Init: 0 sound available, -1 not
+// Returns sound to the state of a fresh process (between tests; safe to call
+// twice): stops music and the double buffer, shuts the channels and the output
+// down, releases every mixer buffer and forgets the output mode and pull sink.
+void Sound_State_Reset();
 
 // Channel 1 to 8 for a looping sound, 0 for a non-looping one, -1 on failure. The
 // samples are copied: the record may be freed as soon as this returns.

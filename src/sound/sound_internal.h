@@ -15,3 +15,12 @@ bool Sound_Channel_Write(int channel, uint32_t offset, const void* data, uint32_
 // Music registers how it stops, so that Sound_Shutdown can stop it without the
 // channels depending on the file layer that music reads through.
 void Sound_Set_Music_Stopper(void (*stopper)());
+
+// The resets of the files behind Sound_State_Reset: each gives every variable of
+// its file the value it has in a fresh process, after what it held was released.
+namespace sound_state {
+void Reset_Audio_Device();
+void Reset_Channels();
+void Reset_Music();
+void Reset_Stream();
+}  // namespace sound_state

@@ -4,22 +4,17 @@
 #include <cstdio>
 #include <cstring>
 
-#include "draw/console.h"
 #include "files/byte_reader.h"
+#include "files/text.h"
+#include "platform/byte_order.h"
+#include "platform/debug_output.h"
 #include "platform/memory.h"
 #include "sound/sound.h"
 
 namespace {
-uint32_t le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-
-uint8_t ascii_lower(uint8_t c) { return c >= 'A' && c <= 'Z' ? static_cast<uint8_t>(c + 32) : c; }
-
 bool same_tag(const uint8_t* found, const char* tag) {
   for (int i = 0; i < 4; ++i) {
-    if (ascii_lower(found[i]) != ascii_lower(static_cast<uint8_t>(tag[i]))) return false;
+    if (Ascii_Lower(found[i]) != Ascii_Lower(static_cast<unsigned char>(tag[i]))) return false;
   }
   return true;
 }
@@ -57,17 +52,17 @@ bool pcm_format(Riff_Source& source, uint64_t fmt_start, uint64_t fmt_end, uint3
     // Extension size, valid bits, channel mask, then the 16-byte sub-format.
     uint8_t sub_format[16];
     if (fmt_end - fmt_start - 8 < 40 || !source.read_at(fmt_start + 8 + 24, sub_format, sizeof sub_format)) {
-      Console_Print("WAV: extensible format without its sub-format, not played");
+      Debug_Print("WAV: extensible format without its sub-format, not played");
       return false;
     }
     if (std::memcmp(sub_format, Pcm_Sub_Format, sizeof sub_format) == 0) return true;
     std::snprintf(reason, sizeof reason, "WAV: extensible sub-format %u is not PCM, not played",
-                  static_cast<unsigned>(le32(sub_format)));
+                  static_cast<unsigned>(Load_Le32(sub_format)));
   } else {
     std::snprintf(reason, sizeof reason, "WAV: format tag %u is not PCM, not played",
                   static_cast<unsigned>(format_tag));
   }
-  Console_Print(reason);
+  Debug_Print(reason);
   return false;
 }
 }  // namespace
@@ -88,7 +83,7 @@ int Riff_Find_In(Riff_Source& source, const char* tag, uint64_t* start, uint64_t
   do {
     uint8_t header[8];
     if (!source.read_at(position, header, sizeof header)) return -1;
-    const uint32_t size = le32(header + 4);
+    const uint32_t size = Load_Le32(header + 4);
     if (same_tag(header, tag)) {
       *start = position;
       *end = position + 8 + size;
@@ -125,7 +120,7 @@ bool Wav_Read_Info_From(Riff_Source& source, Wav_Info* info) {
   if (data_offset > UINT32_MAX) return false;
 
   Byte_Reader fields(fmt, sizeof fmt);
-  info->form_type = le32(form);
+  info->form_type = Load_Le32(form);
   info->format_tag = fields.u16le();
   info->channels = fields.u16le();
   info->samples_per_second = fields.u32le();

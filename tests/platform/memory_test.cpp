@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "draw/console.h"
+#include "platform/debug_output.h"
 
 TEST(MemoryManager, AllocZeroClearsOddSizes) {
   for (uint32_t size : {1u, 3u, 7u, 9u, 4096u + 3u}) {
@@ -30,10 +30,10 @@ TEST(MemoryManagerDeathTest, ZeroByteRequestEndsTheProgramWithFailureStatus) {
 
 TEST(MemoryManagerDeathTest, FatalErrorWritesBothLinesOnceWithOrWithoutDebugOutput) {
   for (bool debug : {false, true}) {
-    Console_Set_Enabled(debug);
+    Debug_Output_Set_Enabled(debug);
     EXPECT_EXIT(Fatal_Memory_Error("Not enough memory!"), testing::ExitedWithCode(1),
                 "^Memory manager error:\nNot enough memory!\n$")
         << "debug output " << debug;
   }
-  Console_Set_Enabled(false);
+  Debug_Output_Set_Enabled(false);
 }

@@ -5,15 +5,11 @@
 #include "platform/display_internal.h"
 #include "platform/events.h"
 #include "platform/input.h"
+#include "platform/platform.h"
 
 inline void Reset_Platform_For_Test() {
-  Display_Reset_State();
-  Input_Release_All();
-  Key_Queue_Clear();
-  Forget_Key_Releases();
+  Platform_State_Reset();
   Input_Reset();
-  Clock_Reset();
-  Clock_Use_Virtual_Counter(false);
   Mode_List modes;
   Mode_List_Add_Screen_Mode(modes, 640, 480, 16, 1280);
   Display_Mode request;

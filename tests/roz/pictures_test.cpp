@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "roz/roz.h"
@@ -298,6 +299,41 @@ TEST(RozFixed, CodeCountLimit) {
     }
   }
   Roz_Set_Message_Handler(nullptr);
+}
+
+TEST(RozStatus, EachThreadReadsTheOutcomeOfItsOwnLastCall) {
+  Bytes pixels = Smooth_Picture(16, 8, 3, 5);
+  Bytes good = Encode_Picture(16, 8, 24, pixels, 75);
+  Bytes damaged = {6, 0, 0, 0, 10, 0, 0, 0, 0x20, 0x10, 0, 0, 0, 0};  // run 0x20..0x10
+  auto decode = [&pixels](Bytes& stream) {
+    Bytes out(pixels.size(), 0);
+    ROZ codec;
+    codec.Unpack_Picture_Rgb_24(out.data(), 16, 8, stream.data(), static_cast<int>(stream.size()), 75);
+  };
+  decode(good);
+  ASSERT_EQ(Roz_Last_Status(), 0);
+  int other_fresh = 99, other_after = 99;
+  std::string other_error;
+  std::thread([&] {
+    other_fresh = Roz_Last_Status();
+    decode(damaged);
+    other_after = Roz_Last_Status();
+    other_error = Roz_Last_Error();
+  }).join();
+  EXPECT_EQ(other_fresh, 0) << "a new thread starts with no outcome of its own";
+  EXPECT_EQ(other_after, -1);
+  EXPECT_NE(other_error, "");
+  EXPECT_EQ(Roz_Last_Status(), 0) << "the other thread's refusal shows here";
+  EXPECT_STREQ(Roz_Last_Error(), "");
+  // And the other way round: a refusal here is not seen by a thread that decoded well.
+  decode(damaged);
+  int good_thread = 99;
+  std::thread([&] {
+    decode(good);
+    good_thread = Roz_Last_Status();
+  }).join();
+  EXPECT_EQ(good_thread, 0);
+  EXPECT_EQ(Roz_Last_Status(), -1);
 }
 
 TEST(RozFixed, DamagedTableLeavesTheOutputUntouched) {

@@ -17,10 +17,7 @@ class Pull_Sound : public testing::Test {
     Sound_Set_Pull_Sink(collect, this);
     ASSERT_EQ(Sound_Init(), 0);
   }
-  void TearDown() override {
-    Sound_Shutdown();
-    Sound_Set_Pull_Sink(nullptr, nullptr);
-  }
+  void TearDown() override { Sound_State_Reset(); }
   static void collect(const int16_t* samples, int frames, void* user) {
     auto* self = static_cast<Pull_Sound*>(user);
     self->output.insert(self->output.end(), samples, samples + 2 * frames);

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "draw/console.h"
+#include "platform/debug_output.h"
 #include "sound/sound.h"
 #include "sound/wav_builder.h"
 
@@ -128,7 +128,7 @@ TEST(Wav, CodingsOtherThanPcmAreRefusedWithTheReason) {
       {"extensible A-law", extensible_fmt(6), "sub-format 6 is not PCM"},
       {"extensible cut before its sub-format", extensible_fmt(1, 1), "without its sub-format"},
   };
-  Console_Set_Enabled(true);
+  Debug_Output_Set_Enabled(true);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::vector<uint8_t> file = riff_file("WAVE", {{"fmt ", c.fmt}, {"data", samples}});
@@ -140,7 +140,7 @@ TEST(Wav, CodingsOtherThanPcmAreRefusedWithTheReason) {
     std::string debug = testing::internal::GetCapturedStderr();
     EXPECT_NE(debug.find(c.reason), std::string::npos) << debug;
   }
-  Console_Set_Enabled(false);
+  Debug_Output_Set_Enabled(false);
   // A sub-format whose suffix differs is not PCM either, whatever its first bytes.
   std::vector<uint8_t> other = extensible_fmt(1);
   other.back() ^= 1;
