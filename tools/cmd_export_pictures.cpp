@@ -16,7 +16,7 @@
 #include "scene/renderer.h"
 #include "scene/runtime.h"
 #include "video/node_picture.h"
-#include "video/roz_chunk_ids.h"
+#include "video/roz_chunks.h"
 #include "zel_vr/zel_vr.h"
 
 namespace {
@@ -33,22 +33,24 @@ uint32_t u32_at(const std::vector<uint8_t>& bytes, size_t offset) {
          (static_cast<uint32_t>(bytes[offset + 3]) << 24);
 }
 
-// Why the engine's ROZ loader did not take the file, for the refusal line.
+// Why the engine's ROZ loader did not take the file, for the refusal line. The
+// walk is the loader's: chunks follow the header chunk's 8 bytes, whatever its
+// size field says.
 std::string roz_refusal(const std::vector<uint8_t>& file) {
-  if (u32_at(file, 0) != Roz_File_Header || u32_at(file, 4) < 8) return "not a ROZ picture file (no header chunk)";
-  Byte_Reader reader(file.data(), file.size());
-  reader.seek(u32_at(file, 4));
-  while (reader.ok() && reader.remaining() >= 8) {
-    size_t start = reader.position();
-    uint32_t id = u32_at(file, start), size = u32_at(file, start + 4);
-    if (size < 8 || size > file.size() - start) return "chunk at offset " + std::to_string(start) + " runs past the end";
-    if (id == Roz_Panorama || id == Roz_Flat) {
+  Roz_Chunk_Cursor cursor(file.data(), file.size());
+  if (!cursor.is_roz_file()) return "not a ROZ picture file (no header chunk)";
+  size_t position = Roz_First_Chunk;
+  for (;;) {
+    Roz_Chunk chunk = cursor.at(position);
+    if (chunk.id == 0) return "no panorama or flat picture chunk";
+    if (chunk.id == Roz_Panorama || chunk.id == Roz_Flat) {
       const char* error = Roz_Last_Error();
       return std::string("picture stream refused by the decoder") + (error && *error ? std::string(": ") + error : "");
     }
-    reader.seek(start + size);
+    if (!Roz_Chunk_Cursor::skip(&position, chunk)) {
+      return "chunk at offset " + std::to_string(position) + " runs past the end";
+    }
   }
-  return "no panorama or flat picture chunk";
 }
 
 // True colour, 640 x 480, 24 or 32 bits: what the node picture loader takes.

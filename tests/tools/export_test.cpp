@@ -428,6 +428,14 @@ TEST(Export_Refusals, DamagedFilesAreRefusedWithAReasonAndNothingLeavesTheOutput
   u32(overrun, 0xA0B1C200);
   u32(overrun, 4096);
   u32(overrun, 50);
+  // The header chunk's size field is not used: the picture chunk after its 8
+  // bytes is found, and its damaged stream is what is refused.
+  std::vector<unsigned char> zero_header;
+  u32(zero_header, 0x12FA84AB);
+  u32(zero_header, 0);
+  u32(zero_header, 0xA0B1C200);
+  u32(zero_header, 24);
+  for (int i = 0; i < 4; ++i) u32(zero_header, 0xFFFFFFFF);
 
   Picture_Image image = Test_Image(5, 3, 8);
   std::vector<uint8_t> pcx = Write_Pcx(image);
@@ -467,6 +475,7 @@ TEST(Export_Refusals, DamagedFilesAreRefusedWithAReasonAndNothingLeavesTheOutput
       {"BADHEAD.ROZ", bad_header},
       {"NOPIC.ROZ", header_only},
       {"OVERRUN.ROZ", overrun},
+      {"ZEROHEAD.ROZ", zero_header},
       {"SHORT.PCX", short_pcx},
       {"BAD.WAV", wav},
       {"ESCAPE.PAK", pak_named("../EVIL.WAV")},
@@ -492,6 +501,7 @@ TEST(Export_Refusals, DamagedFilesAreRefusedWithAReasonAndNothingLeavesTheOutput
   }
   EXPECT_NE(result.err.find("BADHEAD.ROZ: not a ROZ picture file"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("NOPIC.ROZ: no panorama or flat picture chunk"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("ZEROHEAD.ROZ: picture stream refused by the decoder"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("ESCAPE.PAK: inner name \"../EVIL.WAV\" would leave the output folder"), std::string::npos)
       << result.err;
   std::string summary = lines_of(result.out).back();
