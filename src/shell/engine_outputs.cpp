@@ -10,11 +10,15 @@
 
 namespace {
 
-Frame_Output_Options outputs;
-FILE* hash_file = nullptr;
-uint64_t frames = 0;
-bool started = false;
-bool touring = false;
+struct Outputs_State {
+  Frame_Output_Options outputs;
+  FILE* hash_file = nullptr;
+  uint64_t frames = 0;
+  bool started = false;
+  bool touring = false;
+};
+
+Outputs_State state;
 
 void write_png(const std::string& path, const uint16_t* frame) {
   if (!Png_Write_565(path, frame, Screen_Width, Screen_Height)) {
@@ -23,51 +27,57 @@ void write_png(const std::string& path, const uint16_t* frame) {
 }
 
 void on_present(const uint16_t* frame) {
-  ++frames;
-  if (hash_file != nullptr) {
-    std::fprintf(hash_file, "%016llx\n",
+  ++state.frames;
+  if (state.hash_file != nullptr) {
+    std::fprintf(state.hash_file, "%016llx\n",
                  static_cast<unsigned long long>(Frame_Hash(frame, static_cast<size_t>(Screen_Width) * Screen_Height)));
   }
-  for (const auto& [at, path] : outputs.screenshots_at) {
-    if (at == frames) write_png(path, frame);
+  for (const auto& [at, path] : state.outputs.screenshots_at) {
+    if (at == state.frames) write_png(path, frame);
   }
-  if (touring) Tour_Frame(frames);
-  if (outputs.frame_limit != 0 && frames >= outputs.frame_limit) Platform_Exit(0);
+  if (state.touring) Tour_Frame(state.frames);
+  if (state.outputs.frame_limit != 0 && state.frames >= state.outputs.frame_limit) Platform_Exit(0);
 }
 
 }  // namespace
 
 bool Engine_Outputs_Start(const Frame_Output_Options& options, std::string* error) {
-  outputs = options;
-  frames = 0;
-  if (!outputs.tour.empty()) {
-    if (!Tour_Load(outputs.tour, error)) return false;
+  state.outputs = options;
+  state.frames = 0;
+  if (!state.outputs.tour.empty()) {
+    if (!Tour_Load(state.outputs.tour, error)) return false;
     Tour_Start();
-    touring = true;
+    state.touring = true;
   }
-  if (!outputs.frame_hashes.empty()) {
-    hash_file = std::fopen(outputs.frame_hashes.c_str(), "w");
-    if (hash_file == nullptr) {
-      *error = "cannot write " + outputs.frame_hashes;
+  if (!state.outputs.frame_hashes.empty()) {
+    state.hash_file = std::fopen(state.outputs.frame_hashes.c_str(), "w");
+    if (state.hash_file == nullptr) {
+      *error = "cannot write " + state.outputs.frame_hashes;
       return false;
     }
   }
-  started = true;
+  state.started = true;
   Display_Set_Present_Listener(on_present);
   return true;
 }
 
 void Engine_Outputs_Finish() {
-  if (!started) return;
-  started = false;
+  if (!state.started) return;
+  state.started = false;
   Display_Set_Present_Listener(nullptr);
-  if (!outputs.screenshot.empty()) {
-    if (const uint16_t* last = Display_Last_Frame()) write_png(outputs.screenshot, last);
+  if (!state.outputs.screenshot.empty()) {
+    if (const uint16_t* last = Display_Last_Frame()) write_png(state.outputs.screenshot, last);
   }
-  if (hash_file != nullptr) {
-    std::fclose(hash_file);
-    hash_file = nullptr;
+  if (state.hash_file != nullptr) {
+    std::fclose(state.hash_file);
+    state.hash_file = nullptr;
   }
 }
 
-uint64_t Engine_Outputs_Frames() { return frames; }
+uint64_t Engine_Outputs_Frames() { return state.frames; }
+
+void Engine_Outputs_State_Reset() {
+  if (state.started) Display_Set_Present_Listener(nullptr);
+  if (state.hash_file != nullptr) std::fclose(state.hash_file);
+  state = Outputs_State{};
+}

@@ -103,4 +103,4 @@ void Set_Level_Entry(Level_Entry_State entry) { state.level_entry = entry; }
 int Exit_Status() { return state.exit_status; }
 void Set_Exit_Status(int status) { state.exit_status = status; }
 
-void Shell_State_Reset() { state = Shell_State{}; }
+void Levels_State_Reset() { state = Shell_State{}; }

@@ -62,5 +62,5 @@ void Set_Level_Entry(Level_Entry_State entry);
 int Exit_Status();
 void Set_Exit_Status(int status);
 
-// Back to the start values (for tests and a fresh start).
-void Shell_State_Reset();
+// Shell_State_Reset (shell/shell_state.h) puts the levels back to their start
+// values along with the rest of the shell.

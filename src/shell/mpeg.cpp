@@ -16,9 +16,14 @@ namespace {
 constexpr int Key_Mpeg_End = 222;
 constexpr size_t Name_Size = 260;
 
-bool mpeg_mode = false;
-char lang_buffer[Name_Size];
-char mpeg_buffer[Name_Size];
+// The MPEG switch, and the buffers the name variants are returned in.
+struct Mpeg_State {
+  bool mpeg_mode = false;
+  char lang_buffer[Name_Size] = {};
+  char mpeg_buffer[Name_Size] = {};
+};
+
+Mpeg_State state;
 
 // Where the extension (its dot) begins, or the end of the name when it has none:
 // a separator or the start reached before any dot means no extension.
@@ -52,19 +57,19 @@ void clear_screen() { std::memset(Screen_Buffer(), 0, static_cast<size_t>(Screen
 
 }  // namespace
 
-bool Mpeg_Mode() { return mpeg_mode; }
-void Set_Mpeg_Mode(bool on) { mpeg_mode = on; }
+bool Mpeg_Mode() { return state.mpeg_mode; }
+void Set_Mpeg_Mode(bool on) { state.mpeg_mode = on; }
 
 const char* Lang_Variant(const char* file) {
   const char* code = Language_Code();
   if (file == nullptr || code == nullptr || code[0] == 0) return file;
   size_t at = extension_position(file);
-  return compose(lang_buffer, file, at, code, file + at);
+  return compose(state.lang_buffer, file, at, code, file + at);
 }
 
 const char* Mpeg_Variant(const char* file) {
-  if (file == nullptr || !mpeg_mode) return file;
-  return compose(mpeg_buffer, file, extension_position(file), ".mpg", "");
+  if (file == nullptr || !state.mpeg_mode) return file;
+  return compose(state.mpeg_buffer, file, extension_position(file), ".mpg", "");
 }
 
 void Mpeg_Play(const char* file) {
@@ -94,3 +99,5 @@ void Mpeg_Play(const char* file) {
   SmackClose(movie);
   clear_screen();
 }
+
+void Mpeg_State_Reset() { state = Mpeg_State{}; }

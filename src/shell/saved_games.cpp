@@ -29,7 +29,14 @@
 
 namespace {
 
-std::vector<Save_Slot*> slots;
+// The save slots, in their order, and the test hook that fails the next
+// replacement of a slot file before its rename.
+struct Saved_Games_State {
+  std::vector<Save_Slot*> slots;
+  bool fail_before_rename = false;
+};
+
+Saved_Games_State state;
 
 constexpr uint32_t Header_Size = 40;
 constexpr uint32_t Masks[3] = {0xF800, 0x07E0, 0x001F};
@@ -97,12 +104,9 @@ std::string to_1252(const char* text, locale_t locale) {
   return out;
 }
 
-// Test hook: fails the next write before the rename.
-bool fail_before_rename = false;
-
 }  // namespace
 
-std::vector<Save_Slot*>& Save_Slots() { return slots; }
+std::vector<Save_Slot*>& Save_Slots() { return state.slots; }
 
 bool Slot_Read_Bytes(Save_Slot& slot, const uint8_t* data, size_t size) {
   clear_game(slot);
@@ -181,7 +185,7 @@ std::vector<uint8_t> Slot_File_Bytes(const Save_Slot& slot) {
   return out;
 }
 
-void Slot_File_Fail_Before_Rename(bool fail) { fail_before_rename = fail; }
+void Slot_File_Fail_Before_Rename(bool fail) { state.fail_before_rename = fail; }
 
 int Slot_File_Write(const char* path, const std::vector<uint8_t>& bytes) {
   // Found without regard to case like every game file: an existing SAVED_1.BIN
@@ -199,8 +203,8 @@ int Slot_File_Write(const char* path, const std::vector<uint8_t>& bytes) {
   }
   bool ok = done == bytes.size() && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
-  if (fail_before_rename) {
-    fail_before_rename = false;
+  if (state.fail_before_rename) {
+    state.fail_before_rename = false;
     ok = false;
   }
   ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
@@ -250,8 +254,8 @@ Save_Slot* Slot_Create(uint32_t index) {
 void Slot_Destroy(Save_Slot* slot) { delete slot; }
 
 void Slots_Destroy_All() {
-  for (Save_Slot* slot : slots) Slot_Destroy(slot);
-  slots.clear();
+  for (Save_Slot* slot : state.slots) Slot_Destroy(slot);
+  state.slots.clear();
 }
 
 void Saved_Games_Shutdown() {
@@ -267,17 +271,17 @@ void Slots_Rebuild() {
   for (uint32_t index = 0; index < Save_Slot_Count; ++index) {
     Save_Slot* slot = Slot_Create(index);
     Card_Draw_Into_Panorama(*slot);
-    slots.push_back(slot);
+    state.slots.push_back(slot);
   }
 }
 
 bool Slot_Has_Game(int n) {
-  return n >= 1 && n <= static_cast<int>(slots.size()) && !slots[static_cast<size_t>(n - 1)]->caption.empty();
+  return n >= 1 && n <= static_cast<int>(state.slots.size()) && !state.slots[static_cast<size_t>(n - 1)]->caption.empty();
 }
 
 int Slot_Save(int n) {
-  if (n < 1 || n > static_cast<int>(slots.size())) return -1;
-  Save_Slot& slot = *slots[static_cast<size_t>(n - 1)];
+  if (n < 1 || n > static_cast<int>(state.slots.size())) return -1;
+  Save_Slot& slot = *state.slots[static_cast<size_t>(n - 1)];
   slot.thumbnail_width = Thumbnail_Width();
   slot.thumbnail_height = Thumbnail_Height();
   const uint16_t* pixels = Thumbnail_Pixels();
@@ -293,9 +297,9 @@ int Slot_Save(int n) {
 }
 
 int Slot_Choose(int n) {
-  if (n < 1 || n > static_cast<int>(slots.size())) return -1;
-  Save_Slot* slot = slots[static_cast<size_t>(n - 1)];
-  slots.erase(slots.begin() + (n - 1));
+  if (n < 1 || n > static_cast<int>(state.slots.size())) return -1;
+  Save_Slot* slot = state.slots[static_cast<size_t>(n - 1)];
+  state.slots.erase(state.slots.begin() + (n - 1));
   if (Pending_Game() != nullptr) Slot_Destroy(Pending_Game());
   Set_Pending_Game(slot, slot->level);
   return 0;
@@ -308,4 +312,9 @@ int Pending_Apply() {
   Slot_Destroy(slot);
   Set_Pending_Game(nullptr, 0);
   return result;
+}
+
+void Saved_Games_State_Reset() {
+  Saved_Games_Shutdown();
+  state = Saved_Games_State{};
 }

@@ -10,6 +10,7 @@
 #include "shell/levels.h"
 #include "shell/mpeg.h"
 #include "shell/saved_games.h"
+#include "shell/shell_state.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -1,3 +1,4 @@
+#include "shell/shell_state.h"
 #include "shell/saved_games.h"
 
 #include <dirent.h>

@@ -13,6 +13,7 @@
 #include "platform/instance_lock.h"
 #include "scene/run_script.h"
 #include "shell/levels.h"
+#include "shell/shell_state.h"
 #include "support/temp_dir.h"
 
 namespace {
