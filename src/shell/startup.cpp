@@ -446,6 +446,14 @@ void release_at_exit() {
   Instance_Lock_Release();
 }
 
+// The platform layer ends the process (the window closed, the game quit) after
+// stopping its threads: the saved-game slots go, then the rest, as on the
+// ordinary way out.
+void end_from_platform() {
+  Saved_Games_Shutdown();
+  release_at_exit();
+}
+
 // A refused option, --help and --version end the program before anything
 // starts: true, with the exit status in *status.
 bool ends_before_start(const Engine_Options& options, int* status) {
@@ -513,7 +521,7 @@ bool start_platform_and_outputs(const Platform_Options& platform_options, const 
     return false;
   }
   // Closing the window ends the process from the platform layer; release ours first.
-  Platform_Set_Exit_Hook(release_at_exit);
+  Platform_Set_Exit_Hook(end_from_platform);
   std::string output_error;
   if (!Engine_Outputs_Start(outputs, &output_error)) {
     std::fprintf(stderr, "osterlin: %s\n", output_error.c_str());
