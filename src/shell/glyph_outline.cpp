@@ -94,18 +94,13 @@ void Outline_To_Polygons(const Glyph_Outline& outline, const Spline_Weights& wei
 // ---------------------------------------------------------------------------
 // Font contours to native form
 
-bool Append_Native_Contour(const Source_Point* contour, size_t count, Glyph_Outline& outline) {
-  if (count < 2) return false;
-  const size_t points_before = outline.points.size();
-  const size_t segments_before = outline.segments.size();
-  auto refuse = [&] {
-    outline.points.resize(points_before);
-    outline.segments.resize(segments_before);
-    return false;
-  };
+namespace {
 
-  // The start point must lie on the curve: the first on-curve point, or, for a
-  // contour made only of conic controls, the midpoint of the first two.
+// The start point must lie on the curve: the first on-curve point, or, for a
+// contour made only of conic controls, the midpoint of the first two. Fills
+// SEQUENCE with the points after the start, ending with the start again; false
+// when the contour has no on-curve point and is not all conic controls.
+bool contour_from_start(const Source_Point* contour, size_t count, std::vector<Source_Point>& sequence) {
   size_t first_on = count;
   for (size_t i = 0; i < count; ++i) {
     if (contour[i].kind == Source_Point_Kind::On) {
@@ -113,7 +108,6 @@ bool Append_Native_Contour(const Source_Point* contour, size_t count, Glyph_Outl
       break;
     }
   }
-  std::vector<Source_Point> sequence;  // the points after the start, ending with the start again
   sequence.reserve(count + 1);
   Source_Point start;
   if (first_on < count) {
@@ -127,74 +121,111 @@ bool Append_Native_Contour(const Source_Point* contour, size_t count, Glyph_Outl
     for (size_t i = 1; i <= count; ++i) sequence.push_back(contour[i % count]);
   }
   sequence.push_back(start);
+  return true;
+}
 
-  outline.points.push_back({start.x, start.y});
-  Outline_Point pen{start.x, start.y};
+// Writes one contour's points and segment records into the outline, point by
+// point after its start point.
+struct Native_Contour_Writer {
+  Glyph_Outline& outline;
+  Outline_Point pen;
   bool line_run_open = false;  // the last segment record counts straight points
   bool ended_with_line = false;
-  std::vector<Outline_Point> controls;
+  std::vector<Outline_Point> controls;  // conic controls waiting for their on-curve end
 
+  // An on-curve point ends the spline through the waiting controls, or else
+  // extends the run of straight points.
+  void on_curve(const Source_Point& q) {
+    if (!controls.empty()) {
+      controls.push_back({q.x, q.y});
+      outline.segments.push_back(-static_cast<int32_t>(controls.size()));
+      outline.points.insert(outline.points.end(), controls.begin(), controls.end());
+      controls.clear();
+      line_run_open = false;
+    } else {
+      if (line_run_open) {
+        ++outline.segments.back();
+      } else {
+        outline.segments.push_back(1);
+        line_run_open = true;
+      }
+      outline.points.push_back({q.x, q.y});
+      ended_with_line = true;
+    }
+    pen = {q.x, q.y};
+  }
+
+  // A cubic from the pen through controls c1 and c2 to END, replaced by two
+  // quadratics that meet at the cubic's middle; each keeps the end tangents of
+  // its half.
+  void cubic(const Source_Point& c1, const Source_Point& c2, const Source_Point& end_point) {
+    const double p0x = pen.x, p0y = pen.y;
+    const double c1x = c1.x, c1y = c1.y;
+    const double c2x = c2.x, c2y = c2.y;
+    const double p3x = end_point.x, p3y = end_point.y;
+    const double ax = (p0x + c1x) / 2, ay = (p0y + c1y) / 2;
+    const double bx = (c1x + c2x) / 2, by = (c1y + c2y) / 2;
+    const double cx = (c2x + p3x) / 2, cy = (c2y + p3y) / 2;
+    const double abx = (ax + bx) / 2, aby = (ay + by) / 2;
+    const double bcx = (bx + cx) / 2, bcy = (by + cy) / 2;
+    const double mx = (abx + bcx) / 2, my = (aby + bcy) / 2;
+    auto fixed = [](double v) { return static_cast<int32_t>(std::lround(v)); };
+    const Outline_Point q1{fixed((3 * (ax + abx) - p0x - mx) / 4), fixed((3 * (ay + aby) - p0y - my) / 4)};
+    const Outline_Point q2{fixed((3 * (bcx + cx) - mx - p3x) / 4), fixed((3 * (bcy + cy) - my - p3y) / 4)};
+    const Outline_Point middle{fixed(mx), fixed(my)};
+    const Outline_Point end{end_point.x, end_point.y};
+    outline.segments.push_back(-2);
+    outline.points.push_back(q1);
+    outline.points.push_back(middle);
+    outline.segments.push_back(-2);
+    outline.points.push_back(q2);
+    outline.points.push_back(end);
+    line_run_open = false;
+    pen = end;
+  }
+
+  // A closing straight line back to the start is implied, as in the native
+  // form; the contour's records end with 0.
+  void close() {
+    if (ended_with_line) {
+      outline.points.pop_back();
+      if (--outline.segments.back() == 0) outline.segments.pop_back();
+    }
+    outline.segments.push_back(0);
+  }
+};
+
+}  // namespace
+
+bool Append_Native_Contour(const Source_Point* contour, size_t count, Glyph_Outline& outline) {
+  if (count < 2) return false;
+  std::vector<Source_Point> sequence;  // the points after the start, ending with the start again
+  if (!contour_from_start(contour, count, sequence)) return false;
+  const size_t points_before = outline.points.size();
+  const size_t segments_before = outline.segments.size();
+  const Source_Point& start = sequence.back();
+  outline.points.push_back({start.x, start.y});
+  Native_Contour_Writer writer{outline, {start.x, start.y}, false, false, {}};
   for (size_t i = 0; i < sequence.size(); ++i) {
     const Source_Point& q = sequence[i];
-    ended_with_line = false;
+    writer.ended_with_line = false;
     if (q.kind == Source_Point_Kind::Conic) {
-      controls.push_back({q.x, q.y});
+      writer.controls.push_back({q.x, q.y});
     } else if (q.kind == Source_Point_Kind::On) {
-      if (!controls.empty()) {
-        controls.push_back({q.x, q.y});
-        outline.segments.push_back(-static_cast<int32_t>(controls.size()));
-        outline.points.insert(outline.points.end(), controls.begin(), controls.end());
-        controls.clear();
-        line_run_open = false;
-      } else {
-        if (line_run_open) {
-          ++outline.segments.back();
-        } else {
-          outline.segments.push_back(1);
-          line_run_open = true;
-        }
-        outline.points.push_back({q.x, q.y});
-        ended_with_line = true;
-      }
-      pen = {q.x, q.y};
+      writer.on_curve(q);
     } else {
-      // Cubic: two controls and an on-curve end, replaced by two quadratics that
-      // meet at the cubic's middle; each keeps the end tangents of its half.
-      if (!controls.empty() || i + 2 >= sequence.size() || sequence[i + 1].kind != Source_Point_Kind::Cubic ||
-          sequence[i + 2].kind != Source_Point_Kind::On)
-        return refuse();
-      const double p0x = pen.x, p0y = pen.y;
-      const double c1x = q.x, c1y = q.y;
-      const double c2x = sequence[i + 1].x, c2y = sequence[i + 1].y;
-      const double p3x = sequence[i + 2].x, p3y = sequence[i + 2].y;
-      const double ax = (p0x + c1x) / 2, ay = (p0y + c1y) / 2;
-      const double bx = (c1x + c2x) / 2, by = (c1y + c2y) / 2;
-      const double cx = (c2x + p3x) / 2, cy = (c2y + p3y) / 2;
-      const double abx = (ax + bx) / 2, aby = (ay + by) / 2;
-      const double bcx = (bx + cx) / 2, bcy = (by + cy) / 2;
-      const double mx = (abx + bcx) / 2, my = (aby + bcy) / 2;
-      auto fixed = [](double v) { return static_cast<int32_t>(std::lround(v)); };
-      const Outline_Point q1{fixed((3 * (ax + abx) - p0x - mx) / 4), fixed((3 * (ay + aby) - p0y - my) / 4)};
-      const Outline_Point q2{fixed((3 * (bcx + cx) - mx - p3x) / 4), fixed((3 * (bcy + cy) - my - p3y) / 4)};
-      const Outline_Point middle{fixed(mx), fixed(my)};
-      const Outline_Point end{sequence[i + 2].x, sequence[i + 2].y};
-      outline.segments.push_back(-2);
-      outline.points.push_back(q1);
-      outline.points.push_back(middle);
-      outline.segments.push_back(-2);
-      outline.points.push_back(q2);
-      outline.points.push_back(end);
-      line_run_open = false;
-      pen = end;
+      // A cubic control must follow the pen directly and come as a pair before an on-curve end.
+      if (!writer.controls.empty() || i + 2 >= sequence.size() || sequence[i + 1].kind != Source_Point_Kind::Cubic ||
+          sequence[i + 2].kind != Source_Point_Kind::On) {
+        outline.points.resize(points_before);
+        outline.segments.resize(segments_before);
+        return false;
+      }
+      writer.cubic(q, sequence[i + 1], sequence[i + 2]);
       i += 2;
     }
   }
-  // A closing straight line back to the start is implied, as in the native form.
-  if (ended_with_line) {
-    outline.points.pop_back();
-    if (--outline.segments.back() == 0) outline.segments.pop_back();
-  }
-  outline.segments.push_back(0);
+  writer.close();
   return true;
 }
 

@@ -445,25 +445,39 @@ void release_at_exit() {
   File_Shutdown();
   Instance_Lock_Release();
 }
-}  // namespace
 
-int Osterlin_Main(int argc, char** argv) {
-  Platform_Options platform_options;
-  if (Platform_Take_Options(&argc, argv, &platform_options) != 0) return 2;
-  std::vector<std::string> args(argc > 1 ? argv + 1 : argv + argc, argv + argc);
-  Engine_Options options = Take_Engine_Options(args);
+// The platform layer ends the process (the window closed, the game quit) after
+// stopping its threads: the saved-game slots go, then the rest, as on the
+// ordinary way out.
+void end_from_platform() {
+  Saved_Games_Shutdown();
+  release_at_exit();
+}
+
+// A refused option, --help and --version end the program before anything
+// starts: true, with the exit status in *status.
+bool ends_before_start(const Engine_Options& options, int* status) {
   if (!options.unknown.empty()) {
     std::fprintf(stderr, "osterlin: unknown option '%s' (see osterlin --help)\n", options.unknown.c_str());
-    return 2;
+    *status = 2;
+    return true;
   }
   if (options.help) {
     std::fputs(usage_text, stdout);
-    return 0;
+    *status = 0;
+    return true;
   }
   if (options.version) {
     std::printf("%s\n", version_text);
-    return 0;
+    *status = 0;
+    return true;
   }
+  return false;
+}
+
+// The debug console, tracing, the headless mode and the sound output as the
+// options ask.
+void apply_run_options(const Engine_Options& options, Platform_Options& platform_options) {
   if (options.debug) Console_Set_Enabled(true);
   Trace_Set_Enabled(options.trace);
   bool headless = options.headless || platform_options.headless;
@@ -472,38 +486,58 @@ int Osterlin_Main(int argc, char** argv) {
   // Without a window (and in replays) the frame clock drives the sound mixer, so
   // every run plays the same samples at the same frames.
   if (headless || !platform_options.replay_path.empty()) Sound_Set_Output_Mode(Sound_Output::Pull);
+}
 
+// One game at a time, then the data folders from the program's place, the
+// settings and the options, and the installed folder entered. False (the
+// player told why) when the game cannot start.
+bool lock_and_enter_installed_folder(const char* argv0, const std::vector<std::string>& args) {
   if (!Instance_Lock_Acquire()) {
     Tell_Player("another osterlin is already running (it holds the lock file %s); close it, or wait for it to "
                 "end, then start the game again",
                 Instance_Lock_Path().c_str());
     Show_Message(0x2040, "Cette application est d\xE9j\xE0 en cours d'utilisation");
-    return -1;
+    return false;
   }
-  Locate_Paths(program_path(argc > 0 ? argv[0] : nullptr).c_str());
+  Locate_Paths(program_path(argv0).c_str());
   Parse_Command_Line(args);
   if (!Enter_Level(0)) {
     Tell_Player("cannot enter the installed folder '%s' (%s); give it with -hd PATH or the setting res",
                 Install_Path(), folder_problem(Install_Path()).c_str());
     Instance_Lock_Release();
-    return -1;
+    return false;
   }
+  return true;
+}
 
+// The window, sound and input, then the frame outputs the options ask for.
+// False, with the exit status in *status, when either cannot start; what did
+// start is stopped again.
+bool start_platform_and_outputs(const Platform_Options& platform_options, const Frame_Output_Options& outputs,
+                                int* status) {
   if (Platform_Start(platform_options) != 0) {
     Show_Message(0x10, "%s", Platform_Error());
-    return -1;
+    *status = -1;
+    return false;
   }
   // Closing the window ends the process from the platform layer; release ours first.
-  Platform_Set_Exit_Hook(release_at_exit);
+  Platform_Set_Exit_Hook(end_from_platform);
   std::string output_error;
-  if (!Engine_Outputs_Start(options.outputs, &output_error)) {
+  if (!Engine_Outputs_Start(outputs, &output_error)) {
     std::fprintf(stderr, "osterlin: %s\n", output_error.c_str());
     Platform_Stop_Threads();
     Platform_Set_Exit_Hook(nullptr);
     Platform_Stop();
     release_at_exit();
-    return 2;
+    *status = 2;
+    return false;
   }
+  return true;
+}
+
+// The game itself: the language setting, the intro, then the levels until the
+// game ends.
+void play_game() {
   Input_Reset();
   char language[8];
   Read_Setting("lang", language, sizeof language);
@@ -512,12 +546,30 @@ int Osterlin_Main(int argc, char** argv) {
   Command_Block_Set_Plugin_Handler(Plugin_Dispatch);
   Play_Intro();
   Run_Levels();
-  // The same order as every other way out: threads first, then the rest.
+}
+
+// The same order as every other way out: threads first, then the rest.
+void shut_down() {
   Platform_Stop_Threads();
   Saved_Games_Shutdown();
   Platform_Set_Exit_Hook(nullptr);
   Engine_Outputs_Finish();
   Platform_Stop();
   release_at_exit();
+}
+}  // namespace
+
+int Osterlin_Main(int argc, char** argv) {
+  Platform_Options platform_options;
+  if (Platform_Take_Options(&argc, argv, &platform_options) != 0) return 2;
+  std::vector<std::string> args(argc > 1 ? argv + 1 : argv + argc, argv + argc);
+  Engine_Options options = Take_Engine_Options(args);
+  int status = 0;
+  if (ends_before_start(options, &status)) return status;
+  apply_run_options(options, platform_options);
+  if (!lock_and_enter_installed_folder(argc > 0 ? argv[0] : nullptr, args)) return -1;
+  if (!start_platform_and_outputs(platform_options, options.outputs, &status)) return status;
+  play_game();
+  shut_down();
   return Exit_Status();
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "support/temp_dir.h"
+#include "support/working_dir.h"
 
 namespace {
 std::string current() {
@@ -17,9 +18,7 @@ std::string current() {
 
 class Directories : public testing::Test {
  protected:
-  void SetUp() override { saved_ = current(); }
-  void TearDown() override { ASSERT_EQ(chdir(saved_.c_str()), 0); }
-  std::string saved_;
+  Scoped_Working_Dir keep_dir_;  // the tests change the working folder
 };
 }  // namespace
 

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstring>
@@ -17,6 +16,7 @@
 #include "scene/view.h"
 #include "sound/sound.h"
 #include "support/temp_dir.h"
+#include "support/working_dir.h"
 
 namespace {
 
@@ -39,14 +39,11 @@ std::vector<unsigned char> zone_file(const std::vector<std::array<float, 4>>& zo
 class RuntimeTest : public testing::Test, public Run_Observer {
  protected:
   void SetUp() override {
-    old_dir_ = getcwd(nullptr, 0);
     Sound_Set_Output_Mode(Sound_Output::Pull);
     Runtime_Set_Observer(this);
   }
   void TearDown() override {
     Runtime_Set_Observer(nullptr);
-    EXPECT_EQ(chdir(old_dir_), 0);
-    free(old_dir_);
   }
 
   std::vector<std::string> run(const std::string& script) {
@@ -73,7 +70,7 @@ class RuntimeTest : public testing::Test, public Run_Observer {
   }
 
   Temp_Dir dir_;
-  char* old_dir_ = nullptr;
+  Scoped_Working_Dir keep_dir_;  // the script runs change the working folder
   int frames_ = 0;
   std::function<void(int)> on_frame_;
 };

@@ -5,7 +5,6 @@
 #include "scene/scene_sound.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <string>
@@ -18,6 +17,7 @@
 #include "sound/sound.h"
 #include "sound/wav_builder.h"
 #include "support/temp_dir.h"
+#include "support/working_dir.h"
 
 namespace {
 
@@ -34,8 +34,7 @@ bool sound_command(const char* keyword, const char* line, bool entry_test) {
 class SceneSoundTest : public testing::Test {
  protected:
   void SetUp() override {
-    old_dir_ = getcwd(nullptr, 0);
-    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+    ASSERT_TRUE(inside_.entered());
     // 2000 frames of a constant level, 16-bit mono at the output rate: 4000 bytes,
     // while a tick plays 2646 of them.
     dir_.write("HUM.WAV", wav_file(1, 44100, 16, pcm16(std::vector<int16_t>(2000, Level))));
@@ -56,8 +55,6 @@ class SceneSoundTest : public testing::Test {
     Sound_Set_Pull_Sink(nullptr, nullptr);
     Engine_Params() = saved_params_;
     Scene_State_Reset();
-    EXPECT_EQ(chdir(old_dir_), 0);
-    free(old_dir_);
   }
   static void collect(const int16_t* samples, int frames, void* user) {
     auto* self = static_cast<SceneSoundTest*>(user);
@@ -76,7 +73,7 @@ class SceneSoundTest : public testing::Test {
   }
 
   Temp_Dir dir_;
-  char* old_dir_ = nullptr;
+  Scoped_Working_Dir inside_{dir_.path()};
   Engine_Parameters saved_params_{};
   std::vector<int16_t> output_;  // what the last frame mixed
 };

@@ -1,34 +1,16 @@
 // The script checker and dumper, run as the built tool on files.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <random>
 #include <string>
 
 #include "support/pak_writer.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-struct Tool_Result {
-  int status = -1;
-  std::string output;
-  std::string errors;
-};
-
-Tool_Result run_tool(const Temp_Dir& dir, const std::string& arguments) {
-  std::string command = std::string("'") + OSTERLIN_BIN_DIR + "/osterlin-tool' " + arguments + " >'" +
-                        dir.file("out.txt") + "' 2>'" + dir.file("err.txt") + "'";
-  Tool_Result result;
-  int status = std::system(command.c_str());
-  if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
-  auto output = Read_Whole_File(dir.file("out.txt"));
-  auto errors = Read_Whole_File(dir.file("err.txt"));
-  result.output.assign(output.begin(), output.end());
-  result.errors.assign(errors.begin(), errors.end());
-  return result;
-}
+Program_Run run_tool(const std::string& arguments) { return Run_Program("osterlin-tool", arguments); }
 
 }  // namespace
 
@@ -37,7 +19,7 @@ TEST(ScriptDump, PrintsTheCompiledScriptAsJson) {
   dir.write("level/osterlin.lst",
             "[BOOL] door\r\n[BOOL]\r\n[WARP] hall.pic hall.zon\r\n[TEST] -1\r\nPRINT caf\xe9 \"q\"\r\n"
             "PLUGIN\r\n\tplay(\"a\\b\",\t1)\r\nENDPLUGIN\r\n[TEST] 2 1\r\n[WARP] MENU.ROZD\r\n[TEST]\r\nEND\r\n");
-  Tool_Result result = run_tool(dir, "script dump " + dir.file("level/osterlin.lst"));
+  Program_Run result = run_tool("script dump " + dir.file("level/osterlin.lst"));
   EXPECT_EQ(result.status, 0) << result.errors;
   EXPECT_EQ(result.output,
             "{\"bools\":[{\"name\":\"DOOR\"},{\"name\":null}],\"warps\":["
@@ -48,11 +30,11 @@ TEST(ScriptDump, PrintsTheCompiledScriptAsJson) {
             "\"commands\":[\"END\"]}]}]}\n");
 
   dir.write("open.lst", "[WARP] A\n[TEST]\nPLUGIN\nx\n");
-  Tool_Result open = run_tool(dir, "script dump " + dir.file("open.lst"));
+  Program_Run open = run_tool("script dump " + dir.file("open.lst"));
   EXPECT_EQ(open.status, 0);
   EXPECT_EQ(open.errors, "Syntax error in PLUGIN intruction, ENDPLUGIN not found!\nOffset: 25\n");
-  EXPECT_EQ(run_tool(dir, "script dump " + dir.file("absent.lst")).status, 1);
-  EXPECT_EQ(run_tool(dir, "script dump").status, 2);
+  EXPECT_EQ(run_tool("script dump " + dir.file("absent.lst")).status, 1);
+  EXPECT_EQ(run_tool("script dump").status, 2);
 }
 
 TEST(ScriptCheck, ReportsEveryProblemWithItsLine) {
@@ -78,7 +60,7 @@ TEST(ScriptCheck, ReportsEveryProblemWithItsLine) {
             long_line + "\n"                      // 16: split
             "FOO 1\n"                             // 17: stops
             "END\n");
-  Tool_Result result = run_tool(dir, "script check " + dir.file("s.lst"));
+  Program_Run result = run_tool("script check " + dir.file("s.lst"));
   EXPECT_EQ(result.status, 1);
   const std::string f = dir.file("s.lst");
   const char* expected[] = {
@@ -120,7 +102,7 @@ TEST(ScriptCheck, StopRulesAndCleanScripts) {
   };
   for (const auto& c : cases) {
     dir.write("c.lst", c.text);
-    Tool_Result result = run_tool(dir, "script check " + dir.file("c.lst"));
+    Program_Run result = run_tool("script check " + dir.file("c.lst"));
     EXPECT_EQ(result.status, c.status) << c.text;
     EXPECT_NE(result.output.find(c.message), std::string::npos) << c.text << "\n" << result.output;
   }
@@ -132,7 +114,7 @@ TEST(ScriptCheck, RandomBytesFailWithoutANode) {
   std::vector<unsigned char> bytes(4096);
   for (auto& byte : bytes) byte = static_cast<unsigned char>(random());
   dir.write("noise.lst", bytes);
-  Tool_Result result = run_tool(dir, "script check " + dir.file("noise.lst"));
+  Program_Run result = run_tool("script check " + dir.file("noise.lst"));
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.output.find(": error: no node"), std::string::npos) << result.output;
 }
@@ -161,7 +143,7 @@ TEST(ScriptCheck, WarnsWhereCommandBlocksDoWhatTheAuthorDidNotMean) {
             "PlayMPEG(intro.mpg)\n"               // 17: a plug-in
             "ENDPLUGIN\n"                         // 18
             "END\n");
-  Tool_Result result = run_tool(dir, "script check " + dir.file("s.lst"));
+  Program_Run result = run_tool("script check " + dir.file("s.lst"));
   EXPECT_EQ(result.status, 0) << result.output;
   const std::string f = dir.file("s.lst");
   const char* expected[] = {
@@ -186,7 +168,7 @@ TEST(ScriptCheck, WarnsWhereCommandBlocksDoWhatTheAuthorDidNotMean) {
 
   // With CR LF line ends a blank line is a line of its own, and so an empty command.
   dir.write("crlf.lst", "[WARP] A\r\n[TEST]\r\nPLUGIN\r\nwaves()\r\n\r\nENDPLUGIN\r\nEND\r\n");
-  Tool_Result crlf = run_tool(dir, "script check " + dir.file("crlf.lst"));
+  Program_Run crlf = run_tool("script check " + dir.file("crlf.lst"));
   EXPECT_EQ(crlf.status, 0);
   EXPECT_NE(crlf.output.find("crlf.lst:5: warning: blank line inside a PLUGIN block is an empty command"),
             std::string::npos)
@@ -226,9 +208,9 @@ TEST(ScriptCheck, DataLooksForNamedFilesAsTheEngineFindsThem) {
   }
   const std::string f = dir.file("level/osterlin.lst");
   // Without --data the files are not looked for.
-  EXPECT_EQ(run_tool(dir, "script check " + f).status, 0);
+  EXPECT_EQ(run_tool("script check " + f).status, 0);
 
-  Tool_Result result = run_tool(dir, "script check --data " + f);
+  Program_Run result = run_tool("script check --data " + f);
   EXPECT_EQ(result.status, 1);
   const char* expected[] = {
       ":1: error: zone file \"HALL.ZON\" is missing",
@@ -247,11 +229,11 @@ TEST(ScriptCheck, DataLooksForNamedFilesAsTheEngineFindsThem) {
   dir.write("clean/osterlin.lst", "[WARP] A.PIC\n[TEST] -1\nPLAYSOUND EMPTY.WAV 1 1\nEND\n");
   dir.write("clean/a.pic", "data");
   dir.write("clean/empty.wav", "");
-  Tool_Result clean = run_tool(dir, "script check --data " + dir.file("clean/osterlin.lst"));
+  Program_Run clean = run_tool("script check --data " + dir.file("clean/osterlin.lst"));
   EXPECT_EQ(clean.status, 1);
   EXPECT_NE(clean.output.find(":3: error: sound \"EMPTY.WAV\" is missing"), std::string::npos) << clean.output;
   dir.write("clean/empty.wav", "RIFF");
-  clean = run_tool(dir, "script check --data " + dir.file("clean/osterlin.lst"));
+  clean = run_tool("script check --data " + dir.file("clean/osterlin.lst"));
   EXPECT_EQ(clean.status, 0);
   EXPECT_NE(clean.output.find(": warning: cursor picture \"cursor1.pcx\" is missing (in any picture format, and as "
                               "\"cursor1.pak\"): the default cursor is not drawn\n"),

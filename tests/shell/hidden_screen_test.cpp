@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "image_files.h"  // tools/: the PNG writer
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/display_internal.h"
 #include "platform/events.h"
 #include "platform/input.h"
-#include "shell/png_writer.h"
 
 namespace {
 
@@ -305,7 +305,9 @@ TEST(HiddenScreen, ScreenshotShowsTunnelLettersAndCornerText) {
   ASSERT_EQ(run.presents.size(), 300u);
   const std::vector<uint16_t> shot(Screen_Buffer(), Screen_Buffer() + Screen_Width * Screen_Height);
   const std::string path = std::string(OSTERLIN_BIN_DIR) + "/hidden_screen.png";
-  EXPECT_TRUE(test_png::write_rgb565(path, shot.data(), Screen_Width, Screen_Height)) << path;
+  std::string error;
+  EXPECT_TRUE(Png_Write(path, Png_From_565(shot.data(), Screen_Width, Screen_Height, Screen_Width), &error))
+      << path << ": " << error;
 
   int bands = 0, band_pixels = 0, letter_pixels = 0;
   for (int32_t i = 0; i < Tunnel_Ring_Count; ++i) {

@@ -24,6 +24,7 @@
 #include "sound/sound.h"
 #include "sound/wav_builder.h"
 #include "support/temp_dir.h"
+#include "support/working_dir.h"
 #include "video/command_block.h"
 
 namespace {
@@ -52,7 +53,6 @@ std::vector<uint8_t> wav_second() {
 class SavedGamesTest : public testing::Test, public Run_Observer {
  protected:
   void SetUp() override {
-    old_dir_ = getcwd(nullptr, 0);
     Shell_State_Reset();
     ASSERT_TRUE(Set_Install_Path(dir_.path().c_str()));
     Sound_Set_Output_Mode(Sound_Output::Pull);
@@ -63,8 +63,6 @@ class SavedGamesTest : public testing::Test, public Run_Observer {
     Runtime_Set_Observer(nullptr);
     Saved_Games_Shutdown();
     Shell_State_Reset();
-    EXPECT_EQ(chdir(old_dir_), 0);
-    free(old_dir_);
   }
 
   // Node 1 starts twice: first as the game goes, then restored from its save.
@@ -100,7 +98,7 @@ class SavedGamesTest : public testing::Test, public Run_Observer {
   };
 
   Temp_Dir dir_;
-  char* old_dir_ = nullptr;
+  Scoped_Working_Dir keep_dir_;  // the script runs change the working folder
   int visits_ = 0;
   bool jumped_ = false;
   Restored restored_;

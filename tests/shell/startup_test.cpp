@@ -1,7 +1,6 @@
 #include "shell/startup.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
@@ -14,7 +13,9 @@
 #include "scene/run_script.h"
 #include "shell/levels.h"
 #include "shell/shell_state.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
+#include "support/working_dir.h"
 
 namespace {
 
@@ -30,7 +31,6 @@ std::string cwd() {
 class Shell : public testing::Test {
  protected:
   void SetUp() override {
-    saved_directory_ = cwd();
     Shell_State_Reset();
     setenv("OSTERLIN_REGISTRY", settings_.file("registry.ini").c_str(), 1);
   }
@@ -38,12 +38,11 @@ class Shell : public testing::Test {
     Run_Script_Set_Hook(nullptr);
     Shell_State_Reset();
     unsetenv("OSTERLIN_REGISTRY");
-    if (chdir(saved_directory_.c_str()) != 0) ADD_FAILURE() << "cannot go back to " << saved_directory_;
   }
   void write_settings(const std::string& text) { settings_.write("registry.ini", text); }
 
   Temp_Dir settings_;
-  std::string saved_directory_;
+  Scoped_Working_Dir keep_dir_;  // entering a level changes the working folder
 };
 
 }  // namespace
@@ -349,26 +348,11 @@ TEST_F(LevelWalk, RestartAndPendingGameChooseTheNextLevel) {
 
 namespace {
 
-struct Process_Result {
-  int status = -1;
-  std::string errors;
-  std::string output;
-};
-
-// Runs the built engine headless with its own runtime folder and no settings file.
-Process_Result run_engine(const Temp_Dir& dir, const std::string& arguments) {
-  // A run that never ends is killed: the test then fails on its status.
-  std::string command = "cd '" + dir.path() + "' && timeout -s KILL 120 env OSTERLIN_REGISTRY='" + dir.file("none.ini") +
-                        "' XDG_RUNTIME_DIR='" + dir.path() + "' '" + OSTERLIN_BIN_DIR + "/osterlin' --headless " +
-                        arguments + " >'" + dir.file("out.txt") + "' 2>'" + dir.file("err.txt") + "'";
-  Process_Result result;
-  int status = std::system(command.c_str());
-  if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
-  auto errors = Read_Whole_File(dir.file("err.txt"));
-  auto output = Read_Whole_File(dir.file("out.txt"));
-  result.errors.assign(errors.begin(), errors.end());
-  result.output.assign(output.begin(), output.end());
-  return result;
+// Runs the built engine headless in DIR with its own runtime folder and no
+// settings file. A run that never ends is killed: the test then fails on its status.
+Program_Run run_engine(const Temp_Dir& dir, const std::string& arguments) {
+  return Run_Program("osterlin", "--headless " + arguments, dir.path(),
+                     {"OSTERLIN_REGISTRY=" + dir.file("none.ini"), "XDG_RUNTIME_DIR=" + dir.path()}, 120);
 }
 
 // How many lines of `text` hold `part`.
@@ -392,7 +376,7 @@ TEST(EngineProgram, WalksLevelsOneToSixAndEndsWithStatusZero) {
   dir.write("inst/osterlin.lst", script);
   for (const char* folder : level_folders) dir.write(std::string("cd/") + folder + "/osterlin.lst", script);
   std::string root = std::filesystem::canonical(dir.path()).string();
-  Process_Result result = run_engine(dir, "--trace -hd inst -cd " + dir.path() + "/cd");
+  Program_Run result = run_engine(dir, "--trace -hd inst -cd " + dir.path() + "/cd");
   EXPECT_EQ(result.status, 0) << result.errors;
   std::string expected = "script intro.pak\nend\n";
   for (int level = 1; level <= 6; ++level) {
@@ -417,7 +401,7 @@ TEST(EngineProgram, SecondInstanceAndMissingInstalledFolderEndWithStatus255) {
   std::string saved = getenv("XDG_RUNTIME_DIR") ? getenv("XDG_RUNTIME_DIR") : "";
   setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
   ASSERT_TRUE(Instance_Lock_Acquire());
-  Process_Result second = run_engine(dir, "-nologo");
+  Program_Run second = run_engine(dir, "-nologo");
   Instance_Lock_Release();
   if (saved.empty()) unsetenv("XDG_RUNTIME_DIR"); else setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
   EXPECT_EQ(second.status, 255);
@@ -426,7 +410,7 @@ TEST(EngineProgram, SecondInstanceAndMissingInstalledFolderEndWithStatus255) {
   // The player is told which lock is held.
   EXPECT_EQ(lines_with(second.errors, dir.path() + "/osterlin.lock"), 1) << second.errors;
 
-  Process_Result missing = run_engine(dir, "-hd " + dir.path() + "/nowhere");
+  Program_Run missing = run_engine(dir, "-hd " + dir.path() + "/nowhere");
   EXPECT_EQ(missing.status, 255);
   EXPECT_EQ(lines_with(missing.errors, dir.path() + "/nowhere/"), 1) << missing.errors;
   EXPECT_EQ(lines_with(missing.errors, "-hd"), 1) << missing.errors;
@@ -438,7 +422,7 @@ TEST(EngineProgram, EmptyDataFoldersEndWithStatus255) {
     std::filesystem::create_directories(dir.file("inst"));
     std::filesystem::create_directories(dir.file("cd"));
     if (with_list_file) dir.write("inst/osterlin.lst", "[TEST] -1\r\nEND\r\n");  // no node
-    Process_Result result = run_engine(dir, "-nologo -hd inst -cd cd");
+    Program_Run result = run_engine(dir, "-nologo -hd inst -cd cd");
     EXPECT_EQ(result.status, 255) << result.errors;
     EXPECT_EQ(lines_with(result.errors, "osterlin.lst"), 1) << result.errors;
   }
@@ -453,7 +437,7 @@ TEST(EngineProgram, EachProblemWithTheDataIsToldOnceWithoutDebug) {
             "[WARP] MISSING.TGA\r\n[TEST] -1\r\nEND\r\n[WARP] LATER.TGA\r\n[TEST] -1\r\nBOGUS 1\r\nEND\r\n");
   // Level 2's folder holds no list file; level 3's folder is missing.
   std::filesystem::create_directories(dir.file("cd/02VR_ILE"));
-  Process_Result result = run_engine(dir, "-nologo -hd inst -cd cd");
+  Program_Run result = run_engine(dir, "-nologo -hd inst -cd cd");
   EXPECT_EQ(result.status, 0) << result.errors;
   const std::string& e = result.errors;
   EXPECT_EQ(lines_with(e, "01RE_DAVID/osterlin.lst"), 1) << e;
@@ -467,10 +451,10 @@ TEST(EngineProgram, EachProblemWithTheDataIsToldOnceWithoutDebug) {
 
 TEST(EngineProgram, HelpVersionAndUnknownOptions) {
   Temp_Dir dir;
-  Process_Result help = run_engine(dir, "--help");
+  Program_Run help = run_engine(dir, "--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.output.find("-level N"), std::string::npos);
-  Process_Result version = run_engine(dir, "--version");
+  Program_Run version = run_engine(dir, "--version");
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.output.rfind("osterlin ", 0), 0u);
   EXPECT_EQ(run_engine(dir, "--frobnicate").status, 2);

@@ -40,12 +40,13 @@ std::string Quote_Arguments(const std::vector<std::string>& arguments) {
 }
 
 Program_Run Run_Program(const std::string& program, const std::string& arguments, const std::string& folder,
-                        const std::vector<std::string>& environment) {
+                        const std::vector<std::string>& environment, int time_limit) {
   // Both streams go to files rather than pipes, so a program that fills one
   // while the test reads the other cannot stall.
   Temp_Dir streams;
   std::string command;
   if (!folder.empty()) command = "cd " + quote(folder) + " && ";
+  if (time_limit > 0) command += "timeout -s KILL " + std::to_string(time_limit) + " ";
   if (!environment.empty()) command += "env " + Quote_Arguments(environment) + " ";
   command += quote(Program_Path(program)) + " " + arguments + " >" + quote(streams.file("out")) + " 2>" +
              quote(streams.file("err"));

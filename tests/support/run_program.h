@@ -18,6 +18,7 @@ std::string Quote_Arguments(const std::vector<std::string>& arguments);
 
 // Runs the build's PROGRAM with ARGUMENTS (a shell command line fragment, quoted
 // by the caller) in FOLDER, or in the current folder when FOLDER is empty, with
-// the ENVIRONMENT entries ("NAME=value") added to the test's own.
+// the ENVIRONMENT entries ("NAME=value") added to the test's own. With a
+// TIME_LIMIT (seconds, above 0) a run that has not ended by then is killed.
 Program_Run Run_Program(const std::string& program, const std::string& arguments, const std::string& folder = "",
-                        const std::vector<std::string>& environment = {});
+                        const std::vector<std::string>& environment = {}, int time_limit = 0);

@@ -16,6 +16,8 @@ Scoped_Working_Dir::Scoped_Working_Dir(const std::string& path) {
   if (!entered_) ADD_FAILURE() << "cannot enter " << path;
 }
 
+Scoped_Working_Dir::Scoped_Working_Dir() : Scoped_Working_Dir(".") {}
+
 Scoped_Working_Dir::~Scoped_Working_Dir() {
   if (entered_ && chdir(previous_.c_str()) != 0) ADD_FAILURE() << "cannot go back to " << previous_;
 }

@@ -7,6 +7,9 @@
 class Scoped_Working_Dir {
  public:
   explicit Scoped_Working_Dir(const std::string& path);
+  // Stays in the current folder and goes back to it at the end: for code under
+  // test that changes the working folder itself.
+  Scoped_Working_Dir();
   ~Scoped_Working_Dir();
   Scoped_Working_Dir(const Scoped_Working_Dir&) = delete;
   Scoped_Working_Dir& operator=(const Scoped_Working_Dir&) = delete;

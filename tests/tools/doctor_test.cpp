@@ -125,7 +125,7 @@ TEST_F(Doctor, LevelFoldersElsewhereAreFoundAsTheEngineFindsThem) {
   EXPECT_NE(r.output.find("(--discs)"), std::string::npos) << r.output;
   const std::string settings = dir.write("registry.ini", "[Software\\Pellumaine's\\L'Osterlin\\1.0]\nsource=" +
                                                              discs.string() + "/\n");
-  r = Run_Tool(dir, "doctor " + Quoted(game.string()), "OSTERLIN_REGISTRY=" + Quoted(settings));
+  r = Run_Tool(dir, "doctor " + Quoted(game.string()), "OSTERLIN_REGISTRY=" + settings);
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("\"source\" in the settings file"), std::string::npos) << r.output;
 }

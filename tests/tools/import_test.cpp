@@ -18,6 +18,7 @@
 #include "scene/view.h"
 #include "sound/sound.h"
 #include "sound/wav.h"
+#include "sound/wav_builder.h"
 #include "tool_run.h"
 #include "video/node_picture.h"
 #include "zel_vr/zel_vr.h"
@@ -156,7 +157,7 @@ TEST(ImportPanorama, SmoothPictureRoundTripsAbove30Db) {
   Temp_Dir dir;
   const int width = 1024, height = 512;
   const std::vector<uint8_t> source = Draw_Equirect(width, height, Smooth_Colour);
-  dir.write("smooth.png", Png_Rgb(source, width, height));
+  Write_Png_Rgb(dir.file("smooth.png"), source, width, height);
   Tool_Result r = Run_Tool(dir, "import panorama " + Quoted(dir.file("smooth.png")) + " " +
                                     Quoted(dir.file("SMOOTH.ROZ")) + " --quality 90");
   ASSERT_EQ(r.status, 0) << r.errors;
@@ -173,7 +174,7 @@ TEST(ImportPanorama, SmoothPictureRoundTripsAbove30Db) {
   // cube's own resolution, so the reduction and the filter are exercised too.
   const int big_width = 4096, big_height = 2048;
   const std::vector<uint8_t> photo = Draw_Equirect(big_width, big_height, Photo_Like_Colour);
-  dir.write("photo.png", Png_Rgb(photo, big_width, big_height));
+  Write_Png_Rgb(dir.file("photo.png"), photo, big_width, big_height);
   r = Run_Tool(dir, "import panorama " + Quoted(dir.file("photo.png")) + " " + Quoted(dir.file("PHOTO.ROZ")));
   ASSERT_EQ(r.status, 0) << r.errors;
   ASSERT_EQ(target.load(dir.file("PHOTO.ROZ")), 0);
@@ -207,7 +208,7 @@ TEST(ImportPanorama, FinestDetailAveragesInsteadOfAliasing) {
       std::fill_n(&board[(static_cast<size_t>(y) * width + x) * 3], 3, v);
     }
   }
-  dir.write("board.png", Png_Rgb(board, width, height));
+  Write_Png_Rgb(dir.file("board.png"), board, width, height);
   ASSERT_EQ(Run_Tool(dir, "import panorama " + Quoted(dir.file("board.png")) + " " + Quoted(dir.file("B.ROZ"))).status, 0);
   Node_Picture_Target target;
   ASSERT_EQ(target.load(dir.file("B.ROZ")), 0);
@@ -237,7 +238,7 @@ TEST(ImportPanorama, DirectionsLandOnTheFacesTheRendererShows) {
     if (yaw <= -Pi / 4 && yaw > -3 * Pi / 4) return {60, 60, 200};
     return {200, 200, 60};
   };
-  dir.write("regions.png", Png_Rgb(Draw_Equirect(512, 256, region), 512, 256));
+  Write_Png_Rgb(dir.file("regions.png"), Draw_Equirect(512, 256, region), 512, 256);
   ASSERT_EQ(Run_Tool(dir, "import panorama " + Quoted(dir.file("regions.png")) + " " + Quoted(dir.file("R.ROZ"))).status, 0);
   Node_Picture_Target target;
   ASSERT_EQ(target.load(dir.file("R.ROZ")), 0);
@@ -273,7 +274,7 @@ TEST(ImportPanorama, FacesStripAndRefusals) {
       for (int c = 0; c < 3; ++c) strip[(static_cast<size_t>(y) * 3072 + x) * 3 + c] = mark ? 128 : colours[face][c];
     }
   }
-  dir.write("faces.png", Png_Rgb(strip, 3072, 512));
+  Write_Png_Rgb(dir.file("faces.png"), strip, 3072, 512);
   ASSERT_EQ(Run_Tool(dir, "import panorama --faces " + Quoted(dir.file("faces.png")) + " " + Quoted(dir.file("F.roz"))).status, 0);
   Node_Picture_Target target;
   ASSERT_EQ(target.load(dir.file("F.roz")), 0);
@@ -287,7 +288,7 @@ TEST(ImportPanorama, FacesStripAndRefusals) {
   }
 
   // Refused with one line, exit 1, nothing written.
-  dir.write("wide.png", Png_Rgb(std::vector<uint8_t>(300 * 100 * 3, 9), 300, 100));
+  Write_Png_Rgb(dir.file("wide.png"), std::vector<uint8_t>(300 * 100 * 3, 9), 300, 100);
   dir.write("text.png", std::string("not a picture"));
   struct Refusal {
     std::string arguments, says;
@@ -320,7 +321,7 @@ TEST(ImportPicture, FlatRozTargaAndFit) {
       p[2] = static_cast<uint8_t>(128 + 100 * std::sin(x / 40.0) * std::cos(y / 30.0));
     }
   }
-  dir.write("flat.png", Png_Rgb(picture, 640, 480));
+  Write_Png_Rgb(dir.file("flat.png"), picture, 640, 480);
   Node_Picture_Target target;
   for (const char* out : {"HALLA.ROZ", "HALLA.TGA"}) {
     Tool_Result r = Run_Tool(dir, "import picture " + Quoted(dir.file("flat.png")) + " " + Quoted(dir.file(out)));
@@ -337,7 +338,7 @@ TEST(ImportPicture, FlatRozTargaAndFit) {
 
   // Another size: refused naming it, or scaled whole into 640 x 480 with --fit.
   std::vector<uint8_t> wide(1280 * 480 * 3, 200);
-  dir.write("wide.png", Png_Rgb(wide, 1280, 480));
+  Write_Png_Rgb(dir.file("wide.png"), wide, 1280, 480);
   Tool_Result r = Run_Tool(dir, "import picture " + Quoted(dir.file("wide.png")) + " " + Quoted(dir.file("W.TGA")));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.errors.find("1280x480"), std::string::npos) << r.errors;
@@ -441,26 +442,16 @@ double Frequency(const Sound* sound, int channel, int channels) {
 TEST(ImportSound, OtherFormatsBecome16BitPcm) {
   Temp_Dir dir;
   // 32-bit float WAV, 48000 Hz mono, 440 Hz, half a second.
-  std::vector<uint8_t> wav = {'R', 'I', 'F', 'F'};
   const uint32_t frames = 24000;
-  Put(wav, 36 + frames * 4, 4);
-  for (char c : std::string("WAVEfmt ")) wav.push_back(static_cast<uint8_t>(c));
-  Put(wav, 16, 4);
-  Put(wav, 3, 2);  // IEEE float
-  Put(wav, 1, 2);
-  Put(wav, 48000, 4);
-  Put(wav, 48000 * 4, 4);
-  Put(wav, 4, 2);
-  Put(wav, 32, 2);
-  for (char c : std::string("data")) wav.push_back(static_cast<uint8_t>(c));
-  Put(wav, frames * 4, 4);
+  std::vector<uint8_t> samples;
   for (uint32_t i = 0; i < frames; ++i) {
     float v = static_cast<float>(0.5 * std::sin(2 * Pi * 440 * i / 48000.0));
     uint32_t bits;
     std::memcpy(&bits, &v, 4);
-    Put(wav, bits, 4);
+    Put(samples, bits, 4);
   }
-  dir.write("tone.wav", wav);
+  const uint32_t ieee_float = 3;
+  dir.write("tone.wav", riff_file("WAVE", {{"fmt ", fmt_payload(1, 48000, 32, ieee_float)}, {"data", samples}}));
   // Sun audio, 16-bit big-endian, 44100 Hz stereo: 300 Hz left, 600 Hz right.
   std::vector<uint8_t> au = {'.', 's', 'n', 'd'};
   Put(au, 24, 4, true);

@@ -1,7 +1,6 @@
 #include "video/command_block.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -22,6 +21,7 @@
 #include "shell/levels.h"
 #include "shell/plugins.h"
 #include "support/temp_dir.h"
+#include "support/working_dir.h"
 #include "video/animation_step.h"
 #include "video/node_picture.h"
 #include "video/video_state.h"
@@ -44,8 +44,7 @@ void on_tick(int32_t) {
 class CommandBlockTest : public testing::Test {
  protected:
   void SetUp() override {
-    old_dir_ = getcwd(nullptr, 0);
-    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+    ASSERT_TRUE(inside_.entered());
     std::string text =
         "[BOOL] A\n[BOOL] B\n[BOOL] C\n[BOOL] T\n[BOOL] F\n[BOOL] X\n[BOOL] N\n[BOOL] DONE\n[BOOL] 7\n"
         "[WARP] ROOM.PAN\n[TEST] -1\nEND\n";
@@ -67,8 +66,6 @@ class CommandBlockTest : public testing::Test {
     Clock_Use_Virtual_Counter(false);
     Video_State_Reset();
     Script_Free();
-    EXPECT_EQ(chdir(old_dir_), 0);
-    free(old_dir_);
   }
 
 public:
@@ -80,7 +77,7 @@ public:
 
  protected:
   Temp_Dir dir_;
-  char* old_dir_ = nullptr;
+  Scoped_Working_Dir inside_{dir_.path()};
   std::vector<uint16_t> panorama_;
 };
 
@@ -353,7 +350,7 @@ TEST_F(CommandBlockTest, WavesMoveEachRowByTheSineOfItsAngle) {
 
 TEST(CommandBlockInScript, EachLineIsTracedAndRunsInOrder) {
   Temp_Dir dir;
-  char* old_dir = getcwd(nullptr, 0);
+  Scoped_Working_Dir keep_dir;  // the script run changes the working folder
   Sound_Set_Output_Mode(Sound_Output::Pull);
   dir.write("osterlin.lst",
             "[BOOL] COUNT\n[BOOL] BIG\n[BOOL] SMALL\n[WARP] ROOM.PAN\n[TEST] -1\n"
@@ -368,6 +365,4 @@ TEST(CommandBlockInScript, EachLineIsTracedAndRunsInOrder) {
                        "plugin while(0)\ncmd IFAND,BIG\ncmd PRINT,BIG\ncmd END\nend"),
             std::string::npos)
       << trace;
-  EXPECT_EQ(chdir(old_dir), 0);
-  free(old_dir);
 }

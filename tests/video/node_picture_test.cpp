@@ -1,7 +1,6 @@
 #include "video/node_picture.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "video/video_state.h"
 #include "scene/runtime.h"
 #include "support/temp_dir.h"
+#include "support/working_dir.h"
 
 namespace {
 
@@ -23,22 +23,19 @@ constexpr int Panorama_Pixels = 256 * 6144;
 class NodePictureTest : public testing::Test {
  protected:
   void SetUp() override {
-    old_dir_ = getcwd(nullptr, 0);
-    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+    ASSERT_TRUE(inside_.entered());
     panorama_.assign(Panorama_Pixels, 0);
     Engine_Set_Panorama_Buffer(panorama_.data());
     Node_Picture_Replace(Picture_Create("warpfix", 640, 480, 16));
   }
   void TearDown() override {
     Video_State_Reset();
-    EXPECT_EQ(chdir(old_dir_), 0);
-    free(old_dir_);
   }
 
   const uint16_t* node_pixels() { return reinterpret_cast<const uint16_t*>(Node_Picture()->pixels); }
 
   Temp_Dir dir_;
-  char* old_dir_ = nullptr;
+  Scoped_Working_Dir inside_{dir_.path()};
   std::vector<uint16_t> panorama_;
 };
 
