@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "draw/draw_state.h"
 #include "draw/frame_buffer.h"
 #include "platform/display.h"
 #include "platform/input.h"
@@ -20,10 +21,18 @@ const uint32_t arrow[Cursor_Height][Cursor_Width] = {
     {O, F, F, F, F, F, O, T}, {O, F, O, O, O, F, O, T}, {O, O, T, T, O, F, F, O}, {T, T, T, T, T, O, O, T},
 };
 
-uint16_t save_area[Cursor_Height][Cursor_Width];
-// The clipped area the last draw covered, in buffer coordinates.
-int32_t saved_left = 0, saved_top = 0, saved_right = -1, saved_bottom = -1;
-int32_t saved_x = 0, saved_y = 0;
+struct Cursor_State {
+  uint16_t save_area[Cursor_Height][Cursor_Width] = {};
+  // The clipped area the last draw covered, in buffer coordinates.
+  int32_t saved_left = 0;
+  int32_t saved_top = 0;
+  int32_t saved_right = -1;
+  int32_t saved_bottom = -1;
+  int32_t saved_x = 0;
+  int32_t saved_y = 0;
+};
+
+Cursor_State state;
 
 bool button_or_key() {
   const Input_State& s = Input();
@@ -37,16 +46,16 @@ void Cursor_Draw(int32_t x, int32_t y) {
   const int32_t width = Draw_Target_Width();
   // Only the part inside the buffer: on the right and bottom edges, and on the
   // left and top too should a caller pass a negative corner.
-  saved_x = x;
-  saved_y = y;
-  saved_left = std::max<int32_t>(x, 0);
-  saved_top = std::max<int32_t>(y, 0);
-  saved_right = std::min<int64_t>(static_cast<int64_t>(x) + Cursor_Width, width) - 1;
-  saved_bottom = std::min<int64_t>(static_cast<int64_t>(y) + Cursor_Height, Draw_Target_Height()) - 1;
-  for (int32_t py = saved_top; py <= saved_bottom; ++py) {
-    for (int32_t px = saved_left; px <= saved_right; ++px) {
+  state.saved_x = x;
+  state.saved_y = y;
+  state.saved_left = std::max<int32_t>(x, 0);
+  state.saved_top = std::max<int32_t>(y, 0);
+  state.saved_right = std::min<int64_t>(static_cast<int64_t>(x) + Cursor_Width, width) - 1;
+  state.saved_bottom = std::min<int64_t>(static_cast<int64_t>(y) + Cursor_Height, Draw_Target_Height()) - 1;
+  for (int32_t py = state.saved_top; py <= state.saved_bottom; ++py) {
+    for (int32_t px = state.saved_left; px <= state.saved_right; ++px) {
       uint16_t& pixel = pixels[static_cast<size_t>(py) * width + px];
-      save_area[py - y][px - x] = pixel;
+      state.save_area[py - y][px - x] = pixel;
       uint32_t shape = arrow[py - y][px - x];
       if (shape != T) pixel = static_cast<uint16_t>(shape == O ? 0x0001 : 0xFFFF);
     }
@@ -56,12 +65,12 @@ void Cursor_Draw(int32_t x, int32_t y) {
 void Cursor_Restore() {
   uint16_t* pixels = Draw_Target();
   const int32_t width = Draw_Target_Width();
-  for (int32_t py = saved_top; py <= saved_bottom; ++py) {
-    for (int32_t px = saved_left; px <= saved_right; ++px) {
-      pixels[static_cast<size_t>(py) * width + px] = save_area[py - saved_y][px - saved_x];
+  for (int32_t py = state.saved_top; py <= state.saved_bottom; ++py) {
+    for (int32_t px = state.saved_left; px <= state.saved_right; ++px) {
+      pixels[static_cast<size_t>(py) * width + px] = state.save_area[py - state.saved_y][px - state.saved_x];
     }
   }
-  saved_right = saved_bottom = -1;
+  state.saved_right = state.saved_bottom = -1;
 }
 
 void Cursor_Modal_Loop() {
@@ -79,3 +88,5 @@ void Cursor_Modal_Loop() {
     Cursor_Restore();
   }
 }
+
+void draw_state::Reset_Cursor() { state = Cursor_State{}; }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "draw/draw_state.h"
 #include "draw/frame_buffer.h"
 #include "files/text.h"
 #include "platform/memory.h"
@@ -16,13 +17,17 @@ struct Font_Entry {
   int32_t glyph_width, glyph_height;
 };
 
-Font_Entry* fonts = nullptr;
-uint32_t font_count = 0;
+struct Font_State {
+  Font_Entry* fonts = nullptr;
+  uint32_t font_count = 0;
+};
+
+Font_State state;
 
 Font_Entry* find_font(const char* name) {
   if (name == nullptr) return nullptr;
-  for (uint32_t i = 0; i < font_count; ++i) {
-    if (Str_Compare_No_Case(fonts[i].name, name) == 0) return &fonts[i];
+  for (uint32_t i = 0; i < state.font_count; ++i) {
+    if (Str_Compare_No_Case(state.fonts[i].name, name) == 0) return &state.fonts[i];
   }
   return nullptr;
 }
@@ -59,9 +64,9 @@ int Font_Add(const char* name, const uint8_t* pixels, int32_t width, int32_t hei
       glyph_width > width || glyph_height > height) {
     return -1;
   }
-  fonts = static_cast<Font_Entry*>(Mem_Resize(fonts, (font_count + 1) * sizeof(Font_Entry)));
-  if (fonts == nullptr) Fatal_Memory_Error("Not enough memory!");
-  Font_Entry& entry = fonts[font_count++];
+  state.fonts = static_cast<Font_Entry*>(Mem_Resize(state.fonts, (state.font_count + 1) * sizeof(Font_Entry)));
+  if (state.fonts == nullptr) Fatal_Memory_Error("Not enough memory!");
+  Font_Entry& entry = state.fonts[state.font_count++];
   size_t name_size = std::strlen(name) + 1;
   entry.name = static_cast<char*>(Mem_Alloc(static_cast<uint32_t>(name_size)));
   std::memcpy(entry.name, name, name_size);
@@ -81,12 +86,12 @@ void Font_Remove(const char* name) {
   if (entry == nullptr) return;
   Mem_Free(entry->name);
   Mem_Free(entry->pixels);
-  uint32_t index = static_cast<uint32_t>(entry - fonts);
-  std::memmove(fonts + index, fonts + index + 1, (font_count - index - 1) * sizeof(Font_Entry));
-  --font_count;
-  if (font_count == 0) {
-    Mem_Free(fonts);
-    fonts = nullptr;
+  uint32_t index = static_cast<uint32_t>(entry - state.fonts);
+  std::memmove(state.fonts + index, state.fonts + index + 1, (state.font_count - index - 1) * sizeof(Font_Entry));
+  --state.font_count;
+  if (state.font_count == 0) {
+    Mem_Free(state.fonts);
+    state.fonts = nullptr;
   }
 }
 
@@ -104,4 +109,10 @@ void Text_Draw(const char* text, int32_t x, int32_t y, const char* font) { draw_
 
 void Text_Draw_Colour(const char* text, int32_t x, int32_t y, const char* font, uint16_t colour) {
   draw_text(text, x, y, font, true, colour);
+}
+
+void draw_state::Reset_Fonts() {
+  // Font_Remove frees the table with its last entry.
+  while (state.font_count > 0) Font_Remove(state.fonts[0].name);
+  state = Font_State{};
 }

@@ -14,3 +14,8 @@ void Draw_Set_Target(uint16_t* pixels, int32_t width, int32_t height);
 uint16_t* Draw_Target();
 int32_t Draw_Target_Width();
 int32_t Draw_Target_Height();
+
+// Returns drawing to the state of a fresh process (between tests; safe to call
+// twice): the target back to Screen_Buffer, every font removed, the cursor's
+// saved area forgotten.
+void Draw_State_Reset();

@@ -34,15 +34,20 @@ struct Mem_File_Entry {
   int32_t size;
 };
 
-// The music stream may read its file from the loading timer's thread while the
-// main thread loads through other slots: one lock keeps the tables consistent, and
-// each thread sees the error of its own last call.
-std::recursive_mutex file_mutex;
-thread_local int file_error = 0;
+struct File_State {
+  // The music stream may read its file from the loading timer's thread while the
+  // main thread loads through other slots: one lock keeps the tables consistent.
+  std::recursive_mutex file_mutex;
 
-File_Slot* slots = nullptr;  // File_Slot_Count entries once the first open happened
-Mem_File_Entry* mem_files = nullptr;
-int32_t mem_file_count = 0;
+  File_Slot* slots = nullptr;  // File_Slot_Count entries once the first open happened
+  Mem_File_Entry* mem_files = nullptr;
+  int32_t mem_file_count = 0;
+};
+
+File_State state;
+// Each thread sees the error of its own last call (so the error stays outside the
+// state record: a member cannot be per thread).
+thread_local int file_error = 0;
 
 int fail() {
   file_error = -1;
@@ -51,16 +56,16 @@ int fail() {
 
 // The slot behind a number, or null (with File_Error -1) for a number out of range.
 File_Slot* slot_at(int slot) {
-  if (slot < 0 || slot >= File_Slot_Count || slots == nullptr) {
+  if (slot < 0 || slot >= File_Slot_Count || state.slots == nullptr) {
     fail();
     return nullptr;
   }
-  return &slots[slot];
+  return &state.slots[slot];
 }
 
 int find_mem_file(const char* name) {
-  for (int32_t i = 0; i < mem_file_count; ++i) {
-    if (Str_Compare_No_Case(mem_files[i].name, name) == 0) return i;
+  for (int32_t i = 0; i < state.mem_file_count; ++i) {
+    if (Str_Compare_No_Case(state.mem_files[i].name, name) == 0) return i;
   }
   return -1;
 }
@@ -106,14 +111,14 @@ void set_direction(File_Slot& s, int32_t op) {
 int File_Error() { return file_error; }
 
 void File_Open(const char* name, int* slot, int mode) {
-  std::lock_guard<std::recursive_mutex> lock(file_mutex);
+  std::lock_guard<std::recursive_mutex> lock(state.file_mutex);
   file_error = 0;
-  if (slots == nullptr) {
-    slots = static_cast<File_Slot*>(Mem_Alloc_Zero(sizeof(File_Slot) * File_Slot_Count));
+  if (state.slots == nullptr) {
+    state.slots = static_cast<File_Slot*>(Mem_Alloc_Zero(sizeof(File_Slot) * File_Slot_Count));
   }
   int free_slot = -1;
   for (int i = 0; i < File_Slot_Count; ++i) {
-    if (slots[i].kind == Slot_Free) {
+    if (state.slots[i].kind == Slot_Free) {
       free_slot = i;
       break;
     }
@@ -127,7 +132,7 @@ void File_Open(const char* name, int* slot, int mode) {
     if (slot) *slot = -1;
     return;
   }
-  File_Slot& s = slots[free_slot];
+  File_Slot& s = state.slots[free_slot];
   if (mode != 0) {
     int index = find_mem_file(name);
     if (index >= 0) {
@@ -159,7 +164,7 @@ void File_Open(const char* name, int* slot, int mode) {
 }
 
 int File_Read(int slot, void* buffer, int count) {
-  std::lock_guard<std::recursive_mutex> lock(file_mutex);
+  std::lock_guard<std::recursive_mutex> lock(state.file_mutex);
   file_error = 0;
   File_Slot* s = slot_at(slot);
   if (s == nullptr) return 0;
@@ -183,7 +188,7 @@ int File_Read(int slot, void* buffer, int count) {
       fail();
       return 0;
     }
-    const Mem_File_Entry& entry = mem_files[s->mem_index];
+    const Mem_File_Entry& entry = state.mem_files[s->mem_index];
     long long available = static_cast<long long>(entry.size) - s->position;
     if (available < 0) available = 0;
     int n = count < available ? count : static_cast<int>(available);
@@ -195,7 +200,7 @@ int File_Read(int slot, void* buffer, int count) {
 }
 
 int File_Write(int slot, const void* buffer, int count) {
-  std::lock_guard<std::recursive_mutex> lock(file_mutex);
+  std::lock_guard<std::recursive_mutex> lock(state.file_mutex);
   file_error = 0;
   File_Slot* s = slot_at(slot);
   if (s == nullptr) return 0;
@@ -214,7 +219,7 @@ int File_Write(int slot, const void* buffer, int count) {
 }
 
 void File_Seek(int slot, int offset, int whence) {
-  std::lock_guard<std::recursive_mutex> lock(file_mutex);
+  std::lock_guard<std::recursive_mutex> lock(state.file_mutex);
   file_error = 0;
   File_Slot* s = slot_at(slot);
   if (s == nullptr) return;
@@ -230,7 +235,7 @@ void File_Seek(int slot, int offset, int whence) {
     }
     s->last_op = 0;
   } else if (s->kind == Slot_Memory) {
-    long long size = s->mem_index >= 0 ? mem_files[s->mem_index].size : 0;
+    long long size = s->mem_index >= 0 ? state.mem_files[s->mem_index].size : 0;
     long long base = whence == 0 ? 0 : whence == 1 ? s->position : size;
     long long target = base + offset;
     // Before the start clamps to 0; beyond the end parks at size + 1, where
@@ -244,7 +249,7 @@ void File_Seek(int slot, int offset, int whence) {
 }
 
 int File_Tell(int slot) {
-  std::lock_guard<std::recursive_mutex> lock(file_mutex);
+  std::lock_guard<std::recursive_mutex> lock(state.file_mutex);
   file_error = 0;
   File_Slot* s = slot_at(slot);
   if (s == nullptr) return 0;
@@ -263,7 +268,7 @@ int File_Tell(int slot) {
 }
 
 void File_Close(int slot) {
-  std::lock_guard<std::recursive_mutex> lock(file_mutex);
+  std::lock_guard<std::recursive_mutex> lock(state.file_mutex);
   file_error = 0;
   File_Slot* s = slot_at(slot);
   if (s == nullptr) return;
@@ -278,18 +283,18 @@ void File_Close(int slot) {
 }
 
 int File_Size(const char* name) {
-  std::lock_guard<std::recursive_mutex> lock(file_mutex);
+  std::lock_guard<std::recursive_mutex> lock(state.file_mutex);
   file_error = 0;
   if (name == nullptr) return fail(), 0;
   int index = find_mem_file(name);
-  if (index >= 0) return mem_files[index].size;
+  if (index >= 0) return state.mem_files[index].size;
   long long size = disk_size(name);
   if (size < 0) return fail(), 0;
   return static_cast<int>(size);
 }
 
 int File_Delete(const char* name) {
-  std::lock_guard<std::recursive_mutex> lock(file_mutex);
+  std::lock_guard<std::recursive_mutex> lock(state.file_mutex);
   file_error = 0;
   if (name == nullptr) return fail();
   std::string path = resolve_host_path(name);
@@ -304,7 +309,7 @@ int File_Delete(const char* name) {
 }
 
 void Mem_File_Load(const char* name) {
-  std::lock_guard<std::recursive_mutex> lock(file_mutex);
+  std::lock_guard<std::recursive_mutex> lock(state.file_mutex);
   int size = File_Size(name);
   if (size <= 0) return;
   int slot = -1;
@@ -316,80 +321,80 @@ void Mem_File_Load(const char* name) {
   file_error = 0;
   Mem_File_Entry entry{copy_name(name), data, size};
   auto* grown = static_cast<Mem_File_Entry*>(
-      Mem_Resize(mem_files, static_cast<uint32_t>(sizeof(Mem_File_Entry) * (mem_file_count + 1))));
+      Mem_Resize(state.mem_files, static_cast<uint32_t>(sizeof(Mem_File_Entry) * (state.mem_file_count + 1))));
   if (grown == nullptr) Fatal_Memory_Error("Not enough memory!");
-  mem_files = grown;
-  mem_files[mem_file_count++] = entry;
+  state.mem_files = grown;
+  state.mem_files[state.mem_file_count++] = entry;
 }
 
 void* Mem_File_Add(const char* name, const void* data, int size) {
-  std::lock_guard<std::recursive_mutex> lock(file_mutex);
+  std::lock_guard<std::recursive_mutex> lock(state.file_mutex);
   if (name == nullptr || size < 0 || (data == nullptr && size > 0)) return nullptr;
   // A block is always allocated (an empty file still needs one to own).
   auto* copy = static_cast<uint8_t*>(Mem_Alloc(size > 0 ? static_cast<uint32_t>(size) : 1));
   if (size > 0) std::memcpy(copy, data, static_cast<size_t>(size));
   auto* grown = static_cast<Mem_File_Entry*>(
-      Mem_Resize(mem_files, static_cast<uint32_t>(sizeof(Mem_File_Entry) * (mem_file_count + 1))));
+      Mem_Resize(state.mem_files, static_cast<uint32_t>(sizeof(Mem_File_Entry) * (state.mem_file_count + 1))));
   if (grown == nullptr) Fatal_Memory_Error("Not enough memory!");
-  mem_files = grown;
-  mem_files[mem_file_count++] = Mem_File_Entry{copy_name(name), copy, size};
+  state.mem_files = grown;
+  state.mem_files[state.mem_file_count++] = Mem_File_Entry{copy_name(name), copy, size};
   return copy;
 }
 
 void Mem_File_Remove(const char* name) {
-  std::lock_guard<std::recursive_mutex> lock(file_mutex);
+  std::lock_guard<std::recursive_mutex> lock(state.file_mutex);
   if (name == nullptr) return;
   int32_t i = 0;
-  while (i < mem_file_count) {
-    if (Str_Compare_No_Case(mem_files[i].name, name) != 0) {
+  while (i < state.mem_file_count) {
+    if (Str_Compare_No_Case(state.mem_files[i].name, name) != 0) {
       ++i;
       continue;
     }
-    Mem_Free(mem_files[i].name);
-    Mem_Free(mem_files[i].data);
-    std::memmove(&mem_files[i], &mem_files[i + 1], sizeof(Mem_File_Entry) * (mem_file_count - i - 1));
-    --mem_file_count;
+    Mem_Free(state.mem_files[i].name);
+    Mem_Free(state.mem_files[i].data);
+    std::memmove(&state.mem_files[i], &state.mem_files[i + 1], sizeof(Mem_File_Entry) * (state.mem_file_count - i - 1));
+    --state.mem_file_count;
     // Slots open on memory files keep pointing at the right entry: the removed
     // one goes dead (reads fail), later ones move down with their entries.
-    if (slots != nullptr) {
+    if (state.slots != nullptr) {
       for (int k = 0; k < File_Slot_Count; ++k) {
-        File_Slot& s = slots[k];
+        File_Slot& s = state.slots[k];
         if (s.kind != Slot_Memory || s.mem_index < 0) continue;
         if (s.mem_index == i) s.mem_index = -1;
         else if (s.mem_index > i) --s.mem_index;
       }
     }
-    if (mem_file_count == 0) {
-      Mem_Free(mem_files);
-      mem_files = nullptr;
+    if (state.mem_file_count == 0) {
+      Mem_Free(state.mem_files);
+      state.mem_files = nullptr;
     } else {
       auto* shrunk = static_cast<Mem_File_Entry*>(
-          Mem_Resize(mem_files, static_cast<uint32_t>(sizeof(Mem_File_Entry) * mem_file_count)));
-      if (shrunk != nullptr) mem_files = shrunk;
+          Mem_Resize(state.mem_files, static_cast<uint32_t>(sizeof(Mem_File_Entry) * state.mem_file_count)));
+      if (shrunk != nullptr) state.mem_files = shrunk;
     }
   }
 }
 
 void File_Shutdown() {
-  std::lock_guard<std::recursive_mutex> lock(file_mutex);
-  if (slots != nullptr) {
+  std::lock_guard<std::recursive_mutex> lock(state.file_mutex);
+  if (state.slots != nullptr) {
     for (int i = 0; i < File_Slot_Count; ++i) {
-      if (slots[i].kind == Slot_Disk) std::fclose(slots[i].stream);
+      if (state.slots[i].kind == Slot_Disk) std::fclose(state.slots[i].stream);
     }
-    Mem_Free(slots);
-    slots = nullptr;
+    Mem_Free(state.slots);
+    state.slots = nullptr;
   }
   clear_host_path_cache();
 }
 
 bool File_Load_Whole(const char* name, std::vector<uint8_t>& out, size_t max_size) {
-  std::lock_guard<std::recursive_mutex> lock(file_mutex);
+  std::lock_guard<std::recursive_mutex> lock(state.file_mutex);
   file_error = 0;
   out.clear();
   if (name == nullptr) return fail(), false;
   int index = find_mem_file(name);
   if (index >= 0) {
-    const Mem_File_Entry& entry = mem_files[index];
+    const Mem_File_Entry& entry = state.mem_files[index];
     if (static_cast<size_t>(entry.size) > max_size) return fail(), false;
     out.assign(entry.data, entry.data + entry.size);
     return true;
@@ -419,4 +424,16 @@ bool File_Host_Path(const char* name, char* out, size_t out_size) {
   }
   std::memcpy(out, path.c_str(), path.size() + 1);
   return true;
+}
+
+void Files_State_Reset() {
+  std::lock_guard<std::recursive_mutex> lock(state.file_mutex);
+  File_Shutdown();
+  while (state.mem_file_count > 0) {
+    const std::string name = state.mem_files[0].name;
+    Mem_File_Remove(name.c_str());
+  }
+  Mem_Free(state.mem_files);
+  state.mem_files = nullptr;
+  file_error = 0;
 }

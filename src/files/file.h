@@ -27,6 +27,9 @@ void Mem_File_Remove(const char* name);
 // name. Returns the inner name's length plus one, or 0 on failure.
 int Pak_Unpack(char* name_buffer, uint8_t** data, int* size);
 void File_Shutdown();
+// Returns the file layer to the state of a fresh process (between tests; safe to
+// call twice): File_Shutdown, then every memory file removed.
+void Files_State_Reset();
 
 // Reads a whole file (memory file or disk) into `out`. False when it is absent or
 // larger than max_size.

@@ -27,8 +27,12 @@ struct Folder_Listing {
   std::unordered_map<std::string, std::string> folded;  // folded name -> name on disk
 };
 
-std::mutex cache_mutex;
-std::unordered_map<std::string, Folder_Listing> cache;
+struct Host_Path_State {
+  std::mutex cache_mutex;
+  std::unordered_map<std::string, Folder_Listing> cache;
+};
+
+Host_Path_State state;
 
 bool same_time(const struct timespec& a, const struct timespec& b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
@@ -40,17 +44,17 @@ const Folder_Listing* folder_listing(const std::string& folder) {
   const char* path = folder.empty() ? "." : folder.c_str();
   struct stat info;
   if (stat(path, &info) != 0 || !S_ISDIR(info.st_mode)) {
-    cache.erase(folder);
+    state.cache.erase(folder);
     return nullptr;
   }
-  auto it = cache.find(folder);
-  if (it != cache.end() && it->second.device == info.st_dev && it->second.inode == info.st_ino &&
+  auto it = state.cache.find(folder);
+  if (it != state.cache.end() && it->second.device == info.st_dev && it->second.inode == info.st_ino &&
       same_time(it->second.changed, info.st_mtim)) {
     return &it->second;
   }
   DIR* dir = opendir(path);
   if (dir == nullptr) {
-    cache.erase(folder);
+    state.cache.erase(folder);
     return nullptr;
   }
   Folder_Listing listing;
@@ -68,7 +72,7 @@ const Folder_Listing* folder_listing(const std::string& folder) {
     listing.exact.insert(std::move(name));
   }
   closedir(dir);
-  return &(cache[folder] = std::move(listing));
+  return &(state.cache[folder] = std::move(listing));
 }
 
 std::string join(const std::string& folder, const std::string& name) {
@@ -94,7 +98,7 @@ std::string resolve_host_path(const char* name) {
   struct stat info;
   if (written.empty() || stat(written.c_str(), &info) == 0) return written;
 
-  std::lock_guard<std::mutex> lock(cache_mutex);
+  std::lock_guard<std::mutex> lock(state.cache_mutex);
   std::string current = written[0] == '/' ? "/" : "";
   bool resolving = true;
   size_t start = 0;
@@ -122,11 +126,11 @@ std::string resolve_host_path(const char* name) {
 }
 
 void forget_host_folder(const std::string& host_path) {
-  std::lock_guard<std::mutex> lock(cache_mutex);
-  cache.erase(folder_of(host_path));
+  std::lock_guard<std::mutex> lock(state.cache_mutex);
+  state.cache.erase(folder_of(host_path));
 }
 
 void clear_host_path_cache() {
-  std::lock_guard<std::mutex> lock(cache_mutex);
-  cache.clear();
+  std::lock_guard<std::mutex> lock(state.cache_mutex);
+  state.cache.clear();
 }

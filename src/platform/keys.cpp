@@ -2,80 +2,59 @@
 
 #include <cstring>
 
+namespace {
+
+template <typename Code>
+struct Key_Entry {
+  Code sdl;
+  int virtual_key;
+};
+
+// Keys by what they produce: the engine's virtual-key code of each SDL key code
+// that is not a letter, digit or function key.
+constexpr Key_Entry<SDL_Keycode> keys_by_code[] = {
+    {SDLK_BACKSPACE, 8},      {SDLK_TAB, 9},           {SDLK_RETURN, 13},      {SDLK_KP_ENTER, 13},
+    {SDLK_LSHIFT, 16},        {SDLK_RSHIFT, 16},       {SDLK_LCTRL, 17},       {SDLK_RCTRL, 17},
+    {SDLK_LALT, 18},          {SDLK_RALT, 18},         {SDLK_PAUSE, 19},       {SDLK_CAPSLOCK, 20},
+    {SDLK_ESCAPE, 27},        {SDLK_SPACE, 32},        {SDLK_PAGEUP, 33},      {SDLK_PAGEDOWN, 34},
+    {SDLK_END, 35},           {SDLK_HOME, 36},         {SDLK_LEFT, 37},        {SDLK_UP, 38},
+    {SDLK_RIGHT, 39},         {SDLK_DOWN, 40},         {SDLK_PRINTSCREEN, 44}, {SDLK_INSERT, 45},
+    {SDLK_DELETE, 46},        {SDLK_KP_0, 96},         {SDLK_KP_1, 97},        {SDLK_KP_2, 98},
+    {SDLK_KP_3, 99},          {SDLK_KP_4, 100},        {SDLK_KP_5, 101},       {SDLK_KP_6, 102},
+    {SDLK_KP_7, 103},         {SDLK_KP_8, 104},        {SDLK_KP_9, 105},       {SDLK_KP_MULTIPLY, 106},
+    {SDLK_KP_PLUS, 107},      {SDLK_KP_MINUS, 109},    {SDLK_KP_PERIOD, 110},  {SDLK_KP_DIVIDE, 111},
+    {SDLK_NUMLOCKCLEAR, 144}, {SDLK_SCROLLLOCK, 145},  {SDLK_SEMICOLON, 186},  {SDLK_EQUALS, 187},
+    {SDLK_COMMA, 188},        {SDLK_MINUS, 189},       {SDLK_PERIOD, 190},     {SDLK_SLASH, 191},
+    {SDLK_BACKQUOTE, 192},    {SDLK_LEFTBRACKET, 219}, {SDLK_BACKSLASH, 220},  {SDLK_RIGHTBRACKET, 221},
+    {SDLK_QUOTE, 222},
+};
+
+// Keys of other layouts (accented letters and the like) get the code of the key
+// at the same place on a US keyboard.
+constexpr Key_Entry<SDL_Scancode> keys_by_place[] = {
+    {SDL_SCANCODE_SEMICOLON, 186},   {SDL_SCANCODE_APOSTROPHE, 222},   {SDL_SCANCODE_GRAVE, 192},
+    {SDL_SCANCODE_LEFTBRACKET, 219}, {SDL_SCANCODE_RIGHTBRACKET, 221}, {SDL_SCANCODE_BACKSLASH, 220},
+    {SDL_SCANCODE_COMMA, 188},       {SDL_SCANCODE_PERIOD, 190},       {SDL_SCANCODE_SLASH, 191},
+    {SDL_SCANCODE_MINUS, 189},       {SDL_SCANCODE_EQUALS, 187},       {SDL_SCANCODE_NONUSBACKSLASH, 226},
+};
+
+template <typename Code, size_t N>
+int look_up(const Key_Entry<Code> (&table)[N], Code code) {
+  for (const auto& entry : table) {
+    if (entry.sdl == code) return entry.virtual_key;
+  }
+  return 0;
+}
+
+}  // namespace
+
 int Virtual_Key_From_Sdl(SDL_Keycode key, SDL_Scancode scan) {
   if (key >= SDLK_a && key <= SDLK_z) return 'A' + static_cast<int>(key - SDLK_a);
   if (key >= SDLK_0 && key <= SDLK_9) return '0' + static_cast<int>(key - SDLK_0);
   if (key >= SDLK_F1 && key <= SDLK_F12) return 112 + static_cast<int>(key - SDLK_F1);
-  switch (key) {
-    case SDLK_BACKSPACE: return 8;
-    case SDLK_TAB: return 9;
-    case SDLK_RETURN: case SDLK_KP_ENTER: return 13;
-    case SDLK_LSHIFT: case SDLK_RSHIFT: return 16;
-    case SDLK_LCTRL: case SDLK_RCTRL: return 17;
-    case SDLK_LALT: case SDLK_RALT: return 18;
-    case SDLK_PAUSE: return 19;
-    case SDLK_CAPSLOCK: return 20;
-    case SDLK_ESCAPE: return 27;
-    case SDLK_SPACE: return 32;
-    case SDLK_PAGEUP: return 33;
-    case SDLK_PAGEDOWN: return 34;
-    case SDLK_END: return 35;
-    case SDLK_HOME: return 36;
-    case SDLK_LEFT: return 37;
-    case SDLK_UP: return 38;
-    case SDLK_RIGHT: return 39;
-    case SDLK_DOWN: return 40;
-    case SDLK_PRINTSCREEN: return 44;
-    case SDLK_INSERT: return 45;
-    case SDLK_DELETE: return 46;
-    case SDLK_KP_0: return 96;
-    case SDLK_KP_1: return 97;
-    case SDLK_KP_2: return 98;
-    case SDLK_KP_3: return 99;
-    case SDLK_KP_4: return 100;
-    case SDLK_KP_5: return 101;
-    case SDLK_KP_6: return 102;
-    case SDLK_KP_7: return 103;
-    case SDLK_KP_8: return 104;
-    case SDLK_KP_9: return 105;
-    case SDLK_KP_MULTIPLY: return 106;
-    case SDLK_KP_PLUS: return 107;
-    case SDLK_KP_MINUS: return 109;
-    case SDLK_KP_PERIOD: return 110;
-    case SDLK_KP_DIVIDE: return 111;
-    case SDLK_NUMLOCKCLEAR: return 144;
-    case SDLK_SCROLLLOCK: return 145;
-    case SDLK_SEMICOLON: return 186;
-    case SDLK_EQUALS: return 187;
-    case SDLK_COMMA: return 188;
-    case SDLK_MINUS: return 189;
-    case SDLK_PERIOD: return 190;
-    case SDLK_SLASH: return 191;
-    case SDLK_BACKQUOTE: return 192;
-    case SDLK_LEFTBRACKET: return 219;
-    case SDLK_BACKSLASH: return 220;
-    case SDLK_RIGHTBRACKET: return 221;
-    case SDLK_QUOTE: return 222;
-    default: break;
-  }
-  // Keys of other layouts (accented letters and the like) get the code of the
-  // key at the same place on a US keyboard.
+  if (int virtual_key = look_up(keys_by_code, key); virtual_key != 0) return virtual_key;
   if (scan >= SDL_SCANCODE_A && scan <= SDL_SCANCODE_Z) return 'A' + static_cast<int>(scan - SDL_SCANCODE_A);
-  switch (scan) {
-    case SDL_SCANCODE_SEMICOLON: return 186;
-    case SDL_SCANCODE_APOSTROPHE: return 222;
-    case SDL_SCANCODE_GRAVE: return 192;
-    case SDL_SCANCODE_LEFTBRACKET: return 219;
-    case SDL_SCANCODE_RIGHTBRACKET: return 221;
-    case SDL_SCANCODE_BACKSLASH: return 220;
-    case SDL_SCANCODE_COMMA: return 188;
-    case SDL_SCANCODE_PERIOD: return 190;
-    case SDL_SCANCODE_SLASH: return 191;
-    case SDL_SCANCODE_MINUS: return 189;
-    case SDL_SCANCODE_EQUALS: return 187;
-    case SDL_SCANCODE_NONUSBACKSLASH: return 226;
-    default: return 0;
-  }
+  return look_up(keys_by_place, scan);
 }
 
 int Scan_Code_From_Sdl(SDL_Scancode scan) {

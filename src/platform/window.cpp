@@ -43,83 +43,86 @@ bool is_enter(SDL_Keycode key) { return key == SDLK_RETURN || key == SDLK_KP_ENT
 // Ctrl+G lets the mouse out of the window (and takes it back), as SDL games do.
 bool is_release_key(const SDL_Keysym& key) { return key.sym == SDLK_g && (key.mod & KMOD_CTRL) != 0; }
 
+void push(Platform_Event_Type type, int a = 0, int b = 0) { state.translated.push_back({type, a, b}); }
+
+void translate_window_event(const SDL_WindowEvent& e) {
+  if (e.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+    push(Platform_Event_Type::Focus_Lost);
+  } else if (e.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
+    push(Platform_Event_Type::Focus_Gained);
+  } else if (e.event == SDL_WINDOWEVENT_CLOSE) {
+    push(Platform_Event_Type::Quit);
+  } else if (e.event == SDL_WINDOWEVENT_EXPOSED || e.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+             e.event == SDL_WINDOWEVENT_SHOWN || e.event == SDL_WINDOWEVENT_RESTORED) {
+    // The window's contents were lost or must be scaled anew.
+    push(Platform_Event_Type::Exposed);
+  }
+}
+
+// Alt+Enter and Ctrl+G act on the window and are not passed on; their releases
+// are swallowed too.
+bool window_key_down(const SDL_KeyboardEvent& e) {
+  if (is_enter(e.keysym.sym) && (e.keysym.mod & KMOD_ALT) != 0) {
+    if (e.repeat == 0) Window_Toggle_Full_Screen();
+    state.swallow_enter_release = true;
+    return true;
+  }
+  if (is_release_key(e.keysym)) {
+    if (e.repeat == 0) Window_Set_Relative_Mouse(SDL_GetRelativeMouseMode() == SDL_FALSE);
+    state.swallow_g_release = true;
+    return true;
+  }
+  return false;
+}
+
+bool window_key_up(const SDL_KeyboardEvent& e) {
+  if (is_enter(e.keysym.sym) && state.swallow_enter_release) {
+    state.swallow_enter_release = false;
+    return true;
+  }
+  if (e.keysym.sym == SDLK_g && state.swallow_g_release) {
+    state.swallow_g_release = false;
+    return true;
+  }
+  return false;
+}
+
+void translate_key(const SDL_KeyboardEvent& e, bool down) {
+  if (down ? window_key_down(e) : window_key_up(e)) return;
+  int vk = Virtual_Key_From_Sdl(e.keysym.sym, e.keysym.scancode);
+  int scan = Scan_Code_From_Sdl(e.keysym.scancode);
+  if (vk == 0 && scan == 0) return;
+  push(down ? Platform_Event_Type::Key_Down : Platform_Event_Type::Key_Up, vk, scan);
+  // Keys that produce a control character besides their key code: text input
+  // does not report them, so the character follows the key here.
+  if (down && (vk == 8 || vk == 9 || vk == 13 || vk == 27)) push(Platform_Event_Type::Character, vk, 0);
+}
+
+void translate_button(const SDL_MouseButtonEvent& e) {
+  int button = e.button == SDL_BUTTON_LEFT     ? 1
+               : e.button == SDL_BUTTON_RIGHT  ? 2
+               : e.button == SDL_BUTTON_MIDDLE ? 3
+                                               : 0;
+  if (button == 0) return;
+  push(e.type == SDL_MOUSEBUTTONDOWN ? Platform_Event_Type::Button_Down : Platform_Event_Type::Button_Up, button, 0);
+}
+
 void translate(const SDL_Event& e) {
   switch (e.type) {
-    case SDL_QUIT: state.translated.push_back({Platform_Event_Type::Quit}); break;
-    case SDL_WINDOWEVENT:
-      if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
-        state.translated.push_back({Platform_Event_Type::Focus_Lost});
-      } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
-        state.translated.push_back({Platform_Event_Type::Focus_Gained});
-      } else if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
-        state.translated.push_back({Platform_Event_Type::Quit});
-      } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
-                 e.window.event == SDL_WINDOWEVENT_SHOWN || e.window.event == SDL_WINDOWEVENT_RESTORED) {
-        // The window's contents were lost or must be scaled anew.
-        state.translated.push_back({Platform_Event_Type::Exposed});
-      }
-      break;
-    case SDL_KEYDOWN: {
-      if (is_enter(e.key.keysym.sym) && (e.key.keysym.mod & KMOD_ALT) != 0) {
-        if (e.key.repeat == 0) Window_Toggle_Full_Screen();
-        state.swallow_enter_release = true;
-        break;
-      }
-      if (is_release_key(e.key.keysym)) {
-        if (e.key.repeat == 0) Window_Set_Relative_Mouse(SDL_GetRelativeMouseMode() == SDL_FALSE);
-        state.swallow_g_release = true;
-        break;
-      }
-      int vk = Virtual_Key_From_Sdl(e.key.keysym.sym, e.key.keysym.scancode);
-      int scan = Scan_Code_From_Sdl(e.key.keysym.scancode);
-      if (vk == 0 && scan == 0) break;
-      state.translated.push_back({Platform_Event_Type::Key_Down, vk, scan});
-      // Keys that produce a control character besides their key code: text input
-      // does not report them, so the character follows the key here.
-      if (vk == 8 || vk == 9 || vk == 13 || vk == 27) {
-        state.translated.push_back({Platform_Event_Type::Character, vk, 0});
-      }
-      break;
-    }
-    case SDL_KEYUP: {
-      if (is_enter(e.key.keysym.sym) && state.swallow_enter_release) {
-        state.swallow_enter_release = false;
-        break;
-      }
-      if (e.key.keysym.sym == SDLK_g && state.swallow_g_release) {
-        state.swallow_g_release = false;
-        break;
-      }
-      int vk = Virtual_Key_From_Sdl(e.key.keysym.sym, e.key.keysym.scancode);
-      int scan = Scan_Code_From_Sdl(e.key.keysym.scancode);
-      if (vk == 0 && scan == 0) break;
-      state.translated.push_back({Platform_Event_Type::Key_Up, vk, scan});
-      break;
-    }
+    case SDL_QUIT: push(Platform_Event_Type::Quit); break;
+    case SDL_WINDOWEVENT: translate_window_event(e.window); break;
+    case SDL_KEYDOWN: translate_key(e.key, true); break;
+    case SDL_KEYUP: translate_key(e.key, false); break;
     case SDL_TEXTINPUT:
-      for (uint8_t c : Utf8_To_Cp1252(e.text.text)) {
-        state.translated.push_back({Platform_Event_Type::Character, c, 0});
-      }
+      for (uint8_t c : Utf8_To_Cp1252(e.text.text)) push(Platform_Event_Type::Character, c, 0);
       break;
     case SDL_MOUSEMOTION:
-      if (e.motion.xrel != 0 || e.motion.yrel != 0) {
-        state.translated.push_back({Platform_Event_Type::Mouse_Motion, e.motion.xrel, e.motion.yrel});
-      }
+      if (e.motion.xrel != 0 || e.motion.yrel != 0)
+        push(Platform_Event_Type::Mouse_Motion, e.motion.xrel, e.motion.yrel);
       break;
     case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP: {
-      int button = e.button.button == SDL_BUTTON_LEFT    ? 1
-                   : e.button.button == SDL_BUTTON_RIGHT ? 2
-                   : e.button.button == SDL_BUTTON_MIDDLE ? 3
-                                                          : 0;
-      if (button == 0) break;
-      state.translated.push_back(
-          {e.type == SDL_MOUSEBUTTONDOWN ? Platform_Event_Type::Button_Down : Platform_Event_Type::Button_Up, button,
-           0});
-      break;
-    }
-    default:
-      break;
+    case SDL_MOUSEBUTTONUP: translate_button(e.button); break;
+    default: break;
   }
 }
 

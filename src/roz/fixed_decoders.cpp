@@ -45,9 +45,23 @@ void Build_Fixed_Tables(int quality, Fixed_Tables& t) {
 }
 
 // Static state of the fixed-size decoders (not reentrant, like the format's users expect).
-unsigned char g_codes[ROZ_MAX_FIXED_CODES];
-int g_planes[3][640 * 9];
-Huffman_Coder g_coder;
+struct Fixed_Decoder_State {
+  unsigned char codes[ROZ_MAX_FIXED_CODES];
+  int planes[3][640 * 9];
+  Huffman_Coder coder;
+
+  // The eight pixels (y, t - y) of a strip's diagonal t can be dithered together:
+  // each needs only its left neighbour and the pixel above, both on diagonal t - 1.
+  // The scalar path keeps its strip "skewed" (sample (y, x) at [(x + y) * 8 + y])
+  // so that a diagonal is contiguous; the vector path reads diagonals from
+  // row-major planes and writes its pixels diagonal by diagonal.
+  alignas(32) int skewed[3][(640 + 8) * 8];
+  int carry_row[3][640];  // error sent below the previous strip's last row
+  alignas(16) unsigned short skewed_out[(640 + 8) * 8];
+  bool simd_enabled = true;
+};
+
+Fixed_Decoder_State state;
 
 // Splits the stream, applies the code-count limit and reads the frequency
 // table. On refusal the status is set and nothing is written.
@@ -65,7 +79,7 @@ bool Open_Fixed_Stream(const unsigned char* stream, int length, Stream_Sections&
     Set_Status_Refused("stream needs more code bytes than the decoder holds");
     return false;
   }
-  if (!g_coder.Read_Table(sections.huffman, sections.huffman_length, &table_length)) {
+  if (!state.coder.Read_Table(sections.huffman, sections.huffman_length, &table_length)) {
     Set_Status_Refused("damaged Huffman frequency table");
     return false;
   }
@@ -88,15 +102,6 @@ constexpr int kGreenErrorMask = kVariant == k16_16 ? 0x3FFFF : 0x7FFFF;
 
 // --- Fast implementation ----------------------------------------------------------
 
-// The eight pixels (y, t - y) of a strip's diagonal t can be dithered together:
-// each needs only its left neighbour and the pixel above, both on diagonal t - 1.
-// The scalar path keeps its strip "skewed" (sample (y, x) at [(x + y) * 8 + y])
-// so that a diagonal is contiguous; the vector path reads diagonals from
-// row-major planes and writes its pixels diagonal by diagonal.
-alignas(32) int g_skewed[3][(640 + 8) * 8];
-int g_carry_row[3][640];  // error sent below the previous strip's last row
-alignas(16) unsigned short g_skewed_out[(640 + 8) * 8];
-
 template <int kWidth>
 inline void Store_Block_Skewed(const Fixed_Tables& t, const int* y, const int* cb, const int* cr, int x0) {
   for (int row = 0; row < 8; ++row) {
@@ -104,9 +109,9 @@ inline void Store_Block_Skewed(const Fixed_Tables& t, const int* y, const int* c
       const int k = row * 8 + column;
       const int at = (x0 + column + row) * 8 + row;
       const int luma = (y[k] + 128) << 16;
-      g_skewed[0][at] = luma + t.blue_cb[cb[k] + 128];
-      g_skewed[1][at] = luma + t.green_cb[cb[k] + 128] + t.green_cr[cr[k] + 128];
-      g_skewed[2][at] = luma + t.red_cr[cr[k] + 128];
+      state.skewed[0][at] = luma + t.blue_cb[cb[k] + 128];
+      state.skewed[1][at] = luma + t.green_cb[cb[k] + 128] + t.green_cr[cr[k] + 128];
+      state.skewed[2][at] = luma + t.red_cr[cr[k] + 128];
     }
   }
 }
@@ -119,8 +124,8 @@ void Dither_Strip_Skewed(unsigned short* out) {
       const int at = (x + y) * 8 + y;
       int v[3];
       for (int c = 0; c < 3; ++c) {
-        int value = g_skewed[c][at] + carry[c];
-        if (y == 0) value += g_carry_row[c][x];
+        int value = state.skewed[c][at] + carry[c];
+        if (y == 0) value += state.carry_row[c][x];
         v[c] = Clamp_Channel(value);
       }
       out[y * kWidth + x] = Pack<kVariant>(v[0], v[1], v[2]);
@@ -130,9 +135,9 @@ void Dither_Strip_Skewed(unsigned short* out) {
         const int e = diffuses ? (v[c] & masks[c]) >> 1 : 0;
         carry[c] = e;
         if (y < 7) {
-          g_skewed[c][at + 9] += e;  // (y + 1, x)
+          state.skewed[c][at + 9] += e;  // (y + 1, x)
         } else {
-          g_carry_row[c][x] = e;
+          state.carry_row[c][x] = e;
         }
       }
     }
@@ -145,8 +150,6 @@ bool Have_Avx2() {
   return have;
 }
 #endif
-
-
 
 // Bit reader over one section, next bits at the top of a 64-bit word; bytes past
 // the section read as 0.
@@ -297,9 +300,9 @@ void Fast_Unpack_Scalar(unsigned short* out, const Stream_Sections& sections, ui
                         const Fixed_Tables& tables, int height) {
   int multipliers[3][64];
   Stream_Order_Multipliers(tables, multipliers);
-  Coefficient_Source source{g_codes, code_count, 0, Fast_Bits{sections.ac, sections.ac_length},
+  Coefficient_Source source{state.codes, code_count,         0, Fast_Bits{sections.ac, sections.ac_length},
                             sections.dc, sections.dc_length, 0, Magnitudes()};
-  std::memset(g_carry_row, 0, sizeof g_carry_row);
+  std::memset(state.carry_row, 0, sizeof state.carry_row);
   alignas(32) int32_t coefficients[64] = {};
   alignas(32) int32_t work[64];
   alignas(32) int samples[3][64];
@@ -436,14 +439,14 @@ __attribute__((target("avx2"))) void Dither_Rows_Avx2(unsigned short* out) {
     __m256i v[3];
     for (int c = 0; c < 3; ++c) {
       __m256i above = _mm256_permutevar8x32_epi32(below[c], from_above);
-      above = _mm256_insert_epi32(above, t < kWidth ? g_carry_row[c][t] : 0, 0);
+      above = _mm256_insert_epi32(above, t < kWidth ? state.carry_row[c][t] : 0, 0);
       __m256i value = _mm256_add_epi32(_mm256_add_epi32(diagonals[c][step], carry[c]), above);
       value = _mm256_min_epi32(_mm256_max_epi32(value, zero), top);
       const __m256i e = _mm256_and_si256(_mm256_srli_epi32(_mm256_and_si256(value, masks[c]), 1), diffuses);
       carry[c] = e;
       below[c] = e;
       v[c] = value;
-      if (t >= 7 && t - 7 < kWidth) g_carry_row[c][t - 7] = _mm256_extract_epi32(e, 7);
+      if (t >= 7 && t - 7 < kWidth) state.carry_row[c][t - 7] = _mm256_extract_epi32(e, 7);
     }
     __m256i packed;
     if (kVariant == k16_16) {
@@ -463,10 +466,10 @@ __attribute__((target("avx2"))) void Dither_Rows_Avx2(unsigned short* out) {
           _mm256_srli_epi32(v[0], 19));
     }
     const __m256i narrow = _mm256_permute4x64_epi64(_mm256_packus_epi32(packed, packed), 0x08);
-    _mm_store_si128(reinterpret_cast<__m128i*>(g_skewed_out + t * 8), _mm256_castsi256_si128(narrow));
+    _mm_store_si128(reinterpret_cast<__m128i*>(state.skewed_out + t * 8), _mm256_castsi256_si128(narrow));
   }
   for (int y = 0; y < 8; ++y) {
-    for (int x = 0; x < kWidth; ++x) out[y * kWidth + x] = g_skewed_out[(x + y) * 8 + y];
+    for (int x = 0; x < kWidth; ++x) out[y * kWidth + x] = state.skewed_out[(x + y) * 8 + y];
   }
 }
 
@@ -475,9 +478,9 @@ __attribute__((target("avx2"))) void Fast_Unpack_Avx2(unsigned short* out, const
                                                       uint32_t code_count, const Fixed_Tables& tables, int height) {
   int multipliers[3][64];
   Stream_Order_Multipliers(tables, multipliers);
-  Coefficient_Source source{g_codes, code_count, 0, Fast_Bits{sections.ac, sections.ac_length},
+  Coefficient_Source source{state.codes, code_count,         0, Fast_Bits{sections.ac, sections.ac_length},
                             sections.dc, sections.dc_length, 0, Magnitudes()};
-  std::memset(g_carry_row, 0, sizeof g_carry_row);
+  std::memset(state.carry_row, 0, sizeof state.carry_row);
   alignas(32) int32_t coefficients[64] = {};
   int placed[64];
   const __m256i bias = _mm256_set1_epi32(128);
@@ -513,8 +516,6 @@ __attribute__((target("avx2"))) void Fast_Unpack_Avx2(unsigned short* out, const
 }
 #endif
 
-bool g_simd_enabled = true;
-
 template <int kVariant, int kWidth>
 void Fast_Unpack(unsigned short* out, const unsigned char* stream, int length, int quality, int height) {
   Stream_Sections sections;
@@ -522,10 +523,10 @@ void Fast_Unpack(unsigned short* out, const unsigned char* stream, int length, i
   if (!Open_Fixed_Stream(stream, length, sections, table_length)) return;
   Fixed_Tables tables;
   Build_Fixed_Tables(quality, tables);
-  const uint32_t code_count = g_coder.Decode(sections.huffman + table_length, sections.huffman_length - table_length,
-                                             g_codes, sections.code_count);
+  const uint32_t code_count = state.coder.Decode(
+      sections.huffman + table_length, sections.huffman_length - table_length, state.codes, sections.code_count);
 #if defined(ROZ_HAVE_AVX2_PATH)
-  if (g_simd_enabled && Have_Avx2()) {
+  if (state.simd_enabled && Have_Avx2()) {
     Fast_Unpack_Avx2<kVariant, kWidth>(out, sections, code_count, tables, height);
     Set_Status_Ok();
     return;
@@ -560,7 +561,7 @@ struct Plain_Bits {
 
 template <int kVariant>
 void Plain_Dither(unsigned short* out, int width) {
-  int* planes[3] = {g_planes[0], g_planes[1], g_planes[2]};
+  int* planes[3] = {state.planes[0], state.planes[1], state.planes[2]};
   for (int c = 0; c < 3; ++c) {
     for (int x = 0; x < width; ++x) {
       planes[c][x] += planes[c][8 * width + x];
@@ -589,12 +590,12 @@ void Plain_Unpack(unsigned short* out, const unsigned char* stream, int length, 
   if (!Open_Fixed_Stream(stream, length, sections, table_length)) return;
   Fixed_Tables tables;
   Build_Fixed_Tables(quality, tables);
-  const uint32_t code_count = g_coder.Decode_Plain(
-      sections.huffman + table_length, sections.huffman_length - table_length, g_codes, sections.code_count);
+  const uint32_t code_count = state.coder.Decode_Plain(
+      sections.huffman + table_length, sections.huffman_length - table_length, state.codes, sections.code_count);
   Plain_Bits ac{sections.ac, sections.ac_length};
   Plain_Bits dc{sections.dc, sections.dc_length};
   uint32_t code_pos = 0;
-  std::memset(g_planes, 0, sizeof g_planes);
+  std::memset(state.planes, 0, sizeof state.planes);
   for (int strip = 0; strip < height / 8; ++strip) {
     for (int block = 0; block < width / 8; ++block) {
       int samples[3][64];
@@ -604,7 +605,7 @@ void Plain_Unpack(unsigned short* out, const unsigned char* stream, int length, 
         coefficients[0] = static_cast<signed char>(dc.Data(8)) * multiplier[0];
         int p = 1;
         while (p < 64) {
-          const int code = code_pos < code_count ? g_codes[code_pos++] : 0;
+          const int code = code_pos < code_count ? state.codes[code_pos++] : 0;
           if (code == 0x00) break;
           if (code == 0xF0) {
             p += 16;
@@ -624,9 +625,9 @@ void Plain_Unpack(unsigned short* out, const unsigned char* stream, int length, 
       for (int k = 0; k < 64; ++k) {
         const int i = (k >> 3) * width + block * 8 + (k & 7);
         const int luma = (samples[0][k] + 128) << 16;
-        g_planes[0][i] = luma + tables.blue_cb[samples[1][k] + 128];
-        g_planes[1][i] = luma + tables.green_cb[samples[1][k] + 128] + tables.green_cr[samples[2][k] + 128];
-        g_planes[2][i] = luma + tables.red_cr[samples[2][k] + 128];
+        state.planes[0][i] = luma + tables.blue_cb[samples[1][k] + 128];
+        state.planes[1][i] = luma + tables.green_cb[samples[1][k] + 128] + tables.green_cr[samples[2][k] + 128];
+        state.planes[2][i] = luma + tables.red_cr[samples[2][k] + 128];
       }
     }
     Plain_Dither<kVariant>(out + static_cast<long>(strip) * 8 * width, width);
@@ -674,4 +675,4 @@ void Roz_Reference_Unpack_Fixed(unsigned short* out, const unsigned char* stream
   }
 }
 
-void Roz_Use_Simd(int enabled) { g_simd_enabled = enabled != 0; }
+void Roz_Use_Simd(int enabled) { state.simd_enabled = enabled != 0; }

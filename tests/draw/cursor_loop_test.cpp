@@ -1,15 +1,16 @@
 #include <gtest/gtest.h>
 
 #include "draw/cursor.h"
+#include "draw/frame_buffer.h"
 #include "platform/display.h"
 #include "platform/events.h"
 #include "platform/input.h"
-#include "platform/display_internal.h"
+#include "platform/platform.h"
 
 TEST(CursorModalLoop, ReturnsOnAClickOrKeyAndLeavesTheScreenAsItWas) {
-  Display_Reset_State();
+  Platform_State_Reset();
+  Draw_State_Reset();
   Input_Reset();
-  Key_Queue_Clear();
   Screen_Buffer()[0] = 0x2222;
   Input().key = 55;  // a code left from before is cleared first
   Platform_Inject_Event({Platform_Event_Type::Mouse_Motion, 20, 20});

@@ -17,7 +17,7 @@ class DrawTarget : public testing::Test {
     pixels_.assign(W * H, 0x7777);
     Draw_Set_Target(pixels_.data(), W, H);
   }
-  void TearDown() override { Draw_Set_Target(nullptr, 0, 0); }
+  void TearDown() override { Draw_State_Reset(); }
   uint16_t at(int x, int y) const { return pixels_[y * W + x]; }
   int count(uint16_t colour) const { return static_cast<int>(std::count(pixels_.begin(), pixels_.end(), colour)); }
   std::vector<uint16_t> pixels_;
@@ -139,4 +139,21 @@ TEST_F(DrawTarget, CursorIsClippedAtTheEdgesAndRestoresWhatItCovered) {
     Cursor_Restore();
     EXPECT_EQ(pixels_, before) << c.x << "," << c.y;
   }
+}
+
+TEST(DrawState, ResetRestoresTheScreenTargetAndRemovesEveryFont) {
+  const uint8_t picture[8 * 2] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+  uint16_t palette[256] = {};
+  for (const char* name : {"one", "two", "three"}) ASSERT_EQ(Font_Add(name, picture, 8, 2, palette, 2, 2), 0);
+  std::vector<uint16_t> pixels(4 * 4);
+  Draw_Set_Target(pixels.data(), 4, 4);
+  Draw_State_Reset();
+  Draw_State_Reset();
+  EXPECT_EQ(Draw_Target(), Screen_Buffer());
+  EXPECT_EQ(Draw_Target_Width(), Screen_Width);
+  EXPECT_EQ(Draw_Target_Height(), Screen_Height);
+  for (const char* name : {"one", "two", "three"}) EXPECT_EQ(Font_Width(name), 0) << name;
+  ASSERT_EQ(Font_Add("one", picture, 8, 2, palette, 2, 2), 0);
+  EXPECT_EQ(Font_Width("one"), 2);
+  Draw_State_Reset();
 }

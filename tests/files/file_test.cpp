@@ -242,3 +242,30 @@ TEST(HostPaths, NamesResolveWithoutRegardToCase) {
   EXPECT_EQ(std::string(host), dir.path() + "/Level1/Sounds/hall.pic");
   EXPECT_FALSE(File_Host_Path((dir.path() + "/x").c_str(), host, 4));
 }
+
+TEST(FilesState, ResetClosesSlotsAndForgetsMemoryFilesAndIsSafeTwice) {
+  Temp_Dir dir;
+  const std::string path = dir.write("disk.bin", std::string("abcdef"));
+  int disk_slot = -1;
+  File_Open(path.c_str(), &disk_slot, 1);
+  ASSERT_GE(disk_slot, 0);
+  auto bytes = counting_bytes(10);
+  Mem_File_Add("first.bin", bytes.data(), 10);
+  Mem_File_Add("second.bin", bytes.data(), 4);
+  Mem_File_Add("FIRST.BIN", bytes.data(), 2);
+  int memory_slot = -1;
+  File_Open("second.bin", &memory_slot, 1);
+  ASSERT_GE(memory_slot, 0);
+  Files_State_Reset();
+  Files_State_Reset();
+  EXPECT_EQ(File_Size("first.bin"), 0);
+  EXPECT_EQ(File_Size("second.bin"), 0);
+  unsigned char buffer[4];
+  EXPECT_EQ(File_Read(disk_slot, buffer, 4), 0) << "the disk slot was closed";
+  EXPECT_EQ(File_Read(memory_slot, buffer, 4), 0) << "the memory slot was closed";
+  // The layer works as before after a reset.
+  Mem_File_Add("again.bin", bytes.data(), 5);
+  EXPECT_EQ(File_Size("again.bin"), 5);
+  EXPECT_EQ(File_Size(path.c_str()), 6);
+  Files_State_Reset();
+}

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "platform/display_modes.h"
+#include "platform/input.h"
 #include "platform/platform.h"
+#include "platform/trace.h"
 #include "platform_test_support.h"
 
 namespace {
@@ -199,4 +201,24 @@ TEST(PlatformOptions, OurOptionsAreTakenOutOfTheArguments) {
   argc = 2;
   Platform_Options other;
   EXPECT_EQ(Platform_Take_Options(&argc, missing, &other), -1);
+}
+
+TEST(PlatformState, ResetGivesFreshProcessValuesAndIsSafeTwice) {
+  Platform_Inject_Event({Platform_Event_Type::Quit});
+  Pump_Messages();
+  ASSERT_TRUE(Quit_Requested());
+  Push_Key(65);
+  Clock_Use_Virtual_Counter(true);
+  Clock_Set_Virtual_Counter(uint64_t{1} << 60);
+  Trace_Set_Enabled(true);
+  Input().mouse_x = 77;
+  Platform_State_Reset();
+  Platform_State_Reset();
+  EXPECT_FALSE(Quit_Requested());
+  EXPECT_EQ(Read_Key(), 0);
+  EXPECT_LT(Counter_Now(), uint64_t{1} << 60) << "the real counter again";
+  EXPECT_FALSE(Trace_Enabled());
+  EXPECT_EQ(Input().mouse_x, 0);
+  EXPECT_EQ(Keyboard_Step(), 7);
+  Reset_Platform_For_Test();
 }

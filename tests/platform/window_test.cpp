@@ -45,6 +45,7 @@ class WindowTest : public testing::Test {
     Reset_Platform_For_Test();
   }
   void TearDown() override {
+    Keep_Gl_Drivers_Loaded();
     Platform_Stop();
     Reset_Platform_For_Test();
     std::memset(Screen_Buffer(), 0, Screen_Width * Screen_Height * 2);

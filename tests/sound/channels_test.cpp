@@ -267,3 +267,22 @@ TEST_F(Pull_Sound, TimerThreadAndMainThreadDoNotRace) {
   Stream_Stop();
   Sound_Free(sound);
 }
+
+TEST_F(Pull_Sound, StateResetStopsEverythingAndForgetsTheOutputMode) {
+  Sound* sound = make_sound(44100, 16, 0, 1000);
+  ASSERT_EQ(Sound_Play(sound, 255, 0, 1), 1);
+  ASSERT_GT(Sound_Play_Owned(sound, 255, 0), 0);
+  ASSERT_EQ(Stream_Start(sound->data, 44100, 16, 0, 400, 255, 0), 0);
+  Sound_Free(sound);
+  Sound_State_Reset();
+  Sound_State_Reset();
+  EXPECT_EQ(Sound_Status(), -1);
+  EXPECT_EQ(Sound_Position(1), 0);
+  EXPECT_EQ(Sound_Get_Output_Mode(), Sound_Output::Device);
+  // Pulled time mixes nothing into a sink that was forgotten.
+  Sound_Set_Output_Mode(Sound_Output::Pull);
+  ASSERT_EQ(Sound_Init(), 0);
+  output.clear();
+  Sound_Pull(30);
+  EXPECT_TRUE(output.empty());
+}
