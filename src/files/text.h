@@ -3,10 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// ASCII case folding: only A-Z and a-z change, whatever the locale (file and
-// keyword names of the game are compared this way).
-constexpr unsigned char Ascii_Lower(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
-constexpr unsigned char Ascii_Upper(unsigned char c) { return c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c; }
+#include "platform/ascii.h"  // Ascii_Lower, Ascii_Upper
 
 int Str_Compare_No_Case(const char* a, const char* b);  // 0 when equal (ASCII case folded, <= 256 chars), else -1
 void Str_Upper(char* text);                              // a-z to A-Z in place

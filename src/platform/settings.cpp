@@ -4,6 +4,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/ascii.h"
+
 namespace {
 
 constexpr const char* settings_section = "Software\\Pellumaine's\\L'Osterlin\\1.0";
@@ -20,10 +22,7 @@ bool same_name(const std::string& a, const char* b) {
   size_t length = std::strlen(b);
   if (a.size() != length) return false;
   for (size_t i = 0; i < length; ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
+    if (Ascii_Lower(static_cast<unsigned char>(a[i])) != Ascii_Lower(static_cast<unsigned char>(b[i]))) return false;
   }
   return true;
 }
