@@ -41,7 +41,7 @@ bool button_or_key() {
 
 }  // namespace
 
-void Cursor_Draw(int32_t x, int32_t y) {
+void Arrow_Draw(int32_t x, int32_t y) {
   uint16_t* pixels = Draw_Target();
   const int32_t width = Draw_Target_Width();
   // Only the part inside the buffer: on the right and bottom edges, and on the
@@ -62,7 +62,7 @@ void Cursor_Draw(int32_t x, int32_t y) {
   }
 }
 
-void Cursor_Restore() {
+void Arrow_Restore() {
   uint16_t* pixels = Draw_Target();
   const int32_t width = Draw_Target_Width();
   for (int32_t py = state.saved_top; py <= state.saved_bottom; ++py) {
@@ -77,7 +77,7 @@ void Cursor_Modal_Loop() {
   Input().key = 0;
   Input_Update();
   while (!Quit_Requested() && !button_or_key()) {
-    Cursor_Draw(Input().mouse_x, Input().mouse_y);
+    Arrow_Draw(Input().mouse_x, Input().mouse_y);
     Present_Frame(Screen_Buffer());
     // Poll until something changes; no frames are presented meanwhile.
     for (;;) {
@@ -85,7 +85,7 @@ void Cursor_Modal_Loop() {
       if (Quit_Requested() || button_or_key() || Input().mouse_dx != 0 || Input().mouse_dy != 0) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    Cursor_Restore();
+    Arrow_Restore();
   }
 }
 

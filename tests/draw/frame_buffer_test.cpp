@@ -121,12 +121,12 @@ TEST_F(DrawTarget, FontsWithGlyphsMissingFromThePictureDrawOnlyWhatExists) {
 
 TEST_F(DrawTarget, CursorIsClippedAtTheEdgesAndRestoresWhatItCovered) {
   const std::vector<uint16_t> before = pixels_;
-  Cursor_Draw(2, 2);
+  Arrow_Draw(2, 2);
   EXPECT_EQ(at(2, 2), 0x0001);     // outline tip
   EXPECT_EQ(at(3, 4), 0xFFFF);     // fill
   EXPECT_EQ(at(3, 2), 0x7777);     // transparent
   EXPECT_EQ(at(7, 13), 0x0001);    // tail, row 11 column 5
-  Cursor_Restore();
+  Arrow_Restore();
   EXPECT_EQ(pixels_, before);
 
   struct Case {
@@ -134,9 +134,9 @@ TEST_F(DrawTarget, CursorIsClippedAtTheEdgesAndRestoresWhatItCovered) {
     int drawn;  // outline and fill pixels inside the buffer
   } cases[] = {{W - 8, H - 12, 58}, {W - 1, H - 1, 1}, {W - 2, 0, 21}, {-7, -11, 0}, {-1, -1, 47}, {W, H, 0}};
   for (const Case& c : cases) {
-    Cursor_Draw(c.x, c.y);
+    Arrow_Draw(c.x, c.y);
     EXPECT_EQ(count(0x0001) + count(0xFFFF), c.drawn) << c.x << "," << c.y;
-    Cursor_Restore();
+    Arrow_Restore();
     EXPECT_EQ(pixels_, before) << c.x << "," << c.y;
   }
 }
