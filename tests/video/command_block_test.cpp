@@ -20,6 +20,7 @@
 #include "scene/script_compiler.h"
 #include "shell/levels.h"
 #include "shell/plugins.h"
+#include "support/engine_reset.h"
 #include "support/temp_dir.h"
 #include "support/working_dir.h"
 #include "video/animation_step.h"
@@ -45,6 +46,7 @@ class CommandBlockTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(inside_.entered());
+    Engine_Test_Reset();
     std::string text =
         "[BOOL] A\n[BOOL] B\n[BOOL] C\n[BOOL] T\n[BOOL] F\n[BOOL] X\n[BOOL] N\n[BOOL] DONE\n[BOOL] 7\n"
         "[WARP] ROOM.PAN\n[TEST] -1\nEND\n";
@@ -58,15 +60,8 @@ class CommandBlockTest : public testing::Test {
     Clock_Use_Virtual_Counter(true);
     Clock_Set_Virtual_Counter(0);
     Clock_Set_Tick_Listener(on_tick);
-    Shell_State_Reset();
-    Error_Screen_Clear();
   }
-  void TearDown() override {
-    Clock_Set_Tick_Listener(nullptr);
-    Clock_Use_Virtual_Counter(false);
-    Video_State_Reset();
-    Script_Free();
-  }
+  void TearDown() override { Engine_Test_Reset(); }
 
 public:
   void run(std::vector<std::string> lines) {
